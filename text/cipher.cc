@@ -1,0 +1,116 @@
+// The text cipher: a position-dependent shift of ANSI codes under a key of the pass phrase.
+//
+// Both methods run in Skip mode: every statement goes through Skip(), so a statement that
+// raises is abandoned and the next one runs. The bodies are the statement lists of the cipher
+// in their written order; what a failed statement leaves behind is part of the cipher text.
+#include <cassert>
+
+#include "runtime/convert.h"
+#include "runtime/error_modes.h"
+#include "runtime/text_ops.h"
+#include "text/tarnel.h"
+
+namespace corvane {
+namespace {
+
+using rt::Skip;
+using rt::SkipFor;
+using rt::SkipIf;
+
+enum class Direction { kEncrypt, kDecrypt };
+
+// One row per cycle number n: the key offset d and whether Encrypt adds (code + (key - d)) or
+// subtracts (code - (key - d)) before the cycle step. Decrypt does the opposite.
+struct ShiftRow {
+  Integer d;
+  bool encrypt_adds;
+};
+constexpr ShiftRow kShiftTable[6] = {
+    {2, false},  // n = 0: positions 6, 12, 18, ...
+    {5, true},   // n = 1: positions 1, 7, 13, ...
+    {4, false},  // n = 2
+    {2, true},   // n = 3
+    {3, false},  // n = 4
+    {5, true},   // n = 5
+};
+
+// The text length of a Variant as the Byte a loop head takes: error 6 beyond 255 characters,
+// 13 for an Error value.
+Byte LengthOf(const Variant& value) { return rt::Narrow<Byte>(rt::Len(rt::VariantText(value).view())); }
+
+// Refuses an argument whose length a loop head cannot take: too long or Null (error 6), an
+// Error value (error 13). A head that failed in Skip mode would leave the loop without a step.
+void RequireCipherText(const Variant& argument) {
+  if (argument.is_null()) rt::Raise(rt::ErrorNumber::kOverflow);
+  LengthOf(argument);
+}
+
+// Reduces the pass phrase in `salasana` to the key and stores it there as an Integer.
+void DeriveKey(Variant& salasana) {
+  Byte length = 0;
+  Integer sum = 0;
+  Byte p = 0;
+  Integer key = 0;
+  Skip([&] { length = LengthOf(salasana); });
+  Skip([&] { sum = 0; });
+  SkipFor<Byte>(p, 1, length, [&] {
+    // An addition that would leave the Integer range is skipped; the sum keeps its value.
+    Skip([&] {
+      const Integer code = rt::Asc(rt::Mid(rt::VariantText(salasana).view(), p, 1));
+      sum = rt::CheckedAdd<Integer>(sum, code);
+    });
+  });
+  Skip([&] { key = rt::Narrow<Integer>(rt::IntDiv(rt::ToLong(sum * 0.1), 6)); });
+  Skip([&] { salasana = Variant::OfInteger(key); });
+}
+
+Variant Shift(Variant& texti, Variant& salasana, Direction direction) {
+  RequireCipherText(texti);
+  RequireCipherText(salasana);
+
+  DeriveKey(salasana);
+
+  Integer n = 0;
+  Integer code = 0;
+  Integer x = 0;
+  String result;
+  Byte length = 0;
+  Byte p = 0;
+  Skip([&] { n = 0; });
+  Skip([&] { result.clear(); });
+  Skip([&] { length = LengthOf(texti); });
+  SkipFor<Byte>(p, 1, length, [&] {
+    Skip([&] { code = rt::Asc(rt::Mid(rt::VariantText(texti).view(), p, 1)); });
+    Skip([&] { n = rt::CheckedAdd<Integer>(n, 1); });
+    SkipIf([&] { return n == 6; }, [&] { Skip([&] { n = 0; }); });
+    Skip([&] { x = 0; });
+    Skip([&] {
+      assert(n >= 0 && n <= 5);
+      const ShiftRow& row = kShiftTable[n];
+      // The key is read back from the caller's argument at every use.
+      const Variant m = rt::Sub(salasana, Variant::OfInteger(row.d));
+      const bool adds = row.encrypt_adds == (direction == Direction::kEncrypt);
+      const Variant c = Variant::OfInteger(code);
+      x = rt::ToInteger(adds ? rt::Add(c, m) : rt::Sub(c, m));
+    });
+    Skip([&] {
+      x = direction == Direction::kEncrypt ? rt::CheckedAdd<Integer>(x, n)
+                                           : rt::CheckedSub<Integer>(x, n);
+    });
+    // Chr refuses a code outside 0..255: the character is left out.
+    Skip([&] { result += rt::Chr(x); });
+  });
+  return Variant::OfString(std::move(result));
+}
+
+}  // namespace
+
+Variant Tarnel::Encrypt(Variant& texti, Variant& salasana) {
+  return Shift(texti, salasana, Direction::kEncrypt);
+}
+
+Variant Tarnel::Decrypt(Variant& texti, Variant& salasana) {
+  return Shift(texti, salasana, Direction::kDecrypt);
+}
+
+}  // namespace corvane
