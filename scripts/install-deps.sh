@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the builds need on a Debian machine, only what is missing.
+#   scripts/install-deps.sh native          the native build, its tests and benchmarks
+#   scripts/install-deps.sh native windows  also MinGW-w64 (i686), Wine (32-bit) and Xvfb
+set -euo pipefail
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+native=(cmake make g++ googletest libgtest-dev libbenchmark-dev)
+windows=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev xvfb xauth)
+
+wanted=()
+for part in "$@"; do
+  case "$part" in
+    native) wanted+=("${native[@]}") ;;
+    windows) wanted+=("${windows[@]}") ;;
+    *) echo "install-deps: unknown part '$part'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+for pkg in "${missing[@]}"; do
+  if [[ "$pkg" == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+done
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
