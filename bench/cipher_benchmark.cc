@@ -10,7 +10,8 @@ using corvane::Variant;
 
 String TextOfLength(size_t length) {
   String text;
-  for (size_t i = 0; i < length; ++i) text.push_back(static_cast<char16_t>(u'a' + i % 26));
+  for (size_t i = 0; i < length; ++i)
+    text.push_back(static_cast<char16_t>(u'a' + i % 26));
   return text;
 }
 
@@ -23,7 +24,8 @@ void BM_Cipher(benchmark::State& state) {
   for (auto _ : state) {
     Variant texti = text;
     Variant salasana = pass;  // the call overwrites it with the key
-    benchmark::DoNotOptimize(kEncrypt ? tarnel.Encrypt(texti, salasana) : tarnel.Decrypt(texti, salasana));
+    benchmark::DoNotOptimize(kEncrypt ? tarnel.Encrypt(texti, salasana)
+                                      : tarnel.Decrypt(texti, salasana));
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * length));
   state.SetLabel("items = characters");

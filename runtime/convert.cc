@@ -1,8 +1,8 @@
 // Conversions, checked arithmetic and number text.
 #include "runtime/convert.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace corvane::rt {
@@ -52,7 +52,9 @@ Variant Arithmetic(const Variant& a, const Variant& b, Op op) {
   return Variant::OfInteger(Narrow<Integer>(result));
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 }  // namespace
 
@@ -65,9 +67,15 @@ double RoundHalfEven(double value) {
   return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
 }
 
-Byte ToByte(double value) { return RoundInto<Byte>(value); }
-Integer ToInteger(double value) { return RoundInto<Integer>(value); }
-Long ToLong(double value) { return RoundInto<Long>(value); }
+Byte ToByte(double value) {
+  return RoundInto<Byte>(value);
+}
+Integer ToInteger(double value) {
+  return RoundInto<Integer>(value);
+}
+Long ToLong(double value) {
+  return RoundInto<Long>(value);
+}
 
 double ToDouble(const Variant& value) {
   switch (value.kind()) {
@@ -89,8 +97,12 @@ double ToDouble(const Variant& value) {
   Raise(ErrorNumber::kTypeMismatch);
 }
 
-Byte ToByte(const Variant& value) { return ToByte(ToDouble(value)); }
-Integer ToInteger(const Variant& value) { return ToInteger(ToDouble(value)); }
+Byte ToByte(const Variant& value) {
+  return ToByte(ToDouble(value));
+}
+Integer ToInteger(const Variant& value) {
+  return ToInteger(ToDouble(value));
+}
 Long ToLong(const Variant& value) {
   if (value.kind() == VariantKind::kLong) return value.long_value();
   return ToLong(ToDouble(value));
@@ -119,39 +131,47 @@ String CStr(double value) {
   if (value == 0) return u"0";  // also -0
   // to_chars is independent of the C locale: "." is always the decimal point.
   char buffer[40];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
   String text(buffer, end);
   for (char16_t& c : text)
     if (c == u'e') c = u'E';
   return text;
 }
 
-String Str(Long value) { return value >= 0 ? u" " + CStr(value) : CStr(value); }
+String Str(Long value) {
+  return value >= 0 ? u" " + CStr(value) : CStr(value);
+}
 
 double ParseDouble(StringView text) {
   size_t i = 0;
   const size_t n = text.size();
   auto skip_blanks = [&] {
-    while (i < n && (text[i] == u' ' || text[i] == u'\t')) ++i;
+    while (i < n && (text[i] == u' ' || text[i] == u'\t'))
+      ++i;
   };
   std::string ascii;  // the unsigned number as from_chars reads it
   skip_blanks();
   bool negative = false;
   if (i < n && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
   size_t mantissa_digits = 0;
-  while (i < n && IsDigit(text[i])) ascii.push_back(static_cast<char>(text[i++])), ++mantissa_digits;
+  while (i < n && IsDigit(text[i]))
+    ascii.push_back(static_cast<char>(text[i++])), ++mantissa_digits;
   if (i < n && text[i] == u'.') {
     ascii.push_back('.');
     ++i;
-    while (i < n && IsDigit(text[i])) ascii.push_back(static_cast<char>(text[i++])), ++mantissa_digits;
+    while (i < n && IsDigit(text[i]))
+      ascii.push_back(static_cast<char>(text[i++])), ++mantissa_digits;
   }
   if (mantissa_digits == 0) Raise(ErrorNumber::kTypeMismatch);
   if (i < n && (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
     ascii.push_back('e');
     ++i;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) ascii.push_back(static_cast<char>(text[i++]));
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+      ascii.push_back(static_cast<char>(text[i++]));
     size_t exponent_digits = 0;
-    while (i < n && IsDigit(text[i])) ascii.push_back(static_cast<char>(text[i++])), ++exponent_digits;
+    while (i < n && IsDigit(text[i]))
+      ascii.push_back(static_cast<char>(text[i++])), ++exponent_digits;
     if (exponent_digits == 0) Raise(ErrorNumber::kTypeMismatch);
   }
   skip_blanks();

@@ -78,7 +78,8 @@ class VariantText {
  public:
   explicit VariantText(const Variant& value)
       : owned_(value.kind() == VariantKind::kString ? String() : TextOf(value)),
-        view_(value.kind() == VariantKind::kString ? StringView(value.string()) : StringView(owned_)) {}
+        view_(value.kind() == VariantKind::kString ? StringView(value.string())
+                                                   : StringView(owned_)) {}
   VariantText(const VariantText&) = delete;
   VariantText& operator=(const VariantText&) = delete;
 

@@ -25,6 +25,8 @@ const char* DescribeError(int32_t number) noexcept {
   return "Application-defined or object-defined error";
 }
 
-void Raise(ErrorNumber number) { throw RuntimeError(number); }
+void Raise(ErrorNumber number) {
+  throw RuntimeError(number);
+}
 
 }  // namespace corvane::rt

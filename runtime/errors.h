@@ -13,14 +13,14 @@ namespace corvane::rt {
 
 // The runtime error numbers the component raises.
 enum class ErrorNumber : int32_t {
-  kInvalidCall = 5,     // "Invalid procedure call or argument"
-  kOverflow = 6,        // "Overflow"
-  kOutOfMemory = 7,     // "Out of memory"
-  kSubscript = 9,       // "Subscript out of range"
-  kArrayFixed = 10,     // "This array is fixed or temporarily locked"
-  kDivisionByZero = 11, // "Division by zero"
-  kTypeMismatch = 13,   // "Type mismatch"
-  kInvalidUseOfNull = 94, // "Invalid use of Null"
+  kInvalidCall = 5,        // "Invalid procedure call or argument"
+  kOverflow = 6,           // "Overflow"
+  kOutOfMemory = 7,        // "Out of memory"
+  kSubscript = 9,          // "Subscript out of range"
+  kArrayFixed = 10,        // "This array is fixed or temporarily locked"
+  kDivisionByZero = 11,    // "Division by zero"
+  kTypeMismatch = 13,      // "Type mismatch"
+  kInvalidUseOfNull = 94,  // "Invalid use of Null"
 };
 
 // The standard description of a runtime error number; "Application-defined or object-defined

@@ -13,7 +13,9 @@ void Require(bool valid) {
 
 }  // namespace
 
-Long Len(StringView s) { return static_cast<Long>(s.size()); }
+Long Len(StringView s) {
+  return static_cast<Long>(s.size());
+}
 
 String Mid(StringView s, Long start) {
   Require(start >= 1);

@@ -9,7 +9,11 @@ String FromUtf8(std::string_view utf8) {
   size_t i = 0;
   while (i < utf8.size()) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
+    const int extra = lead < 0x80         ? 0
+                      : (lead >> 5) == 6  ? 1
+                      : (lead >> 4) == 14 ? 2
+                      : (lead >> 3) == 30 ? 3
+                                          : -1;
     char32_t cp = extra <= 0 ? lead : lead & (0x3Fu >> extra);
     bool ok = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size();
     for (int k = 1; ok && k <= extra; ++k) {

@@ -36,7 +36,9 @@ constexpr ShiftRow kShiftTable[6] = {
 
 // The text length of a Variant as the Byte a loop head takes: error 6 beyond 255 characters,
 // 13 for an Error value.
-Byte LengthOf(const Variant& value) { return rt::Narrow<Byte>(rt::Len(rt::VariantText(value).view())); }
+Byte LengthOf(const Variant& value) {
+  return rt::Narrow<Byte>(rt::Len(rt::VariantText(value).view()));
+}
 
 // Refuses an argument whose length a loop head cannot take: too long or Null (error 6), an
 // Error value (error 13). A head that failed in Skip mode would leave the loop without a step.

@@ -29,17 +29,21 @@ char ByteOf(char16_t c) {
 
 std::string ToAnsi(StringView text) {
   std::string bytes(text.size(), '\0');
-  for (size_t i = 0; i < text.size(); ++i) bytes[i] = ByteOf(text[i]);
+  for (size_t i = 0; i < text.size(); ++i)
+    bytes[i] = ByteOf(text[i]);
   return bytes;
 }
 
 String FromAnsi(std::string_view bytes) {
   String text(bytes.size(), u'\0');
-  for (size_t i = 0; i < bytes.size(); ++i) text[i] = CharOfAnsiCode(static_cast<Byte>(bytes[i]));
+  for (size_t i = 0; i < bytes.size(); ++i)
+    text[i] = CharOfAnsiCode(static_cast<Byte>(bytes[i]));
   return text;
 }
 
-Integer AnsiCodeOf(char16_t character) { return static_cast<Byte>(ByteOf(character)); }
+Integer AnsiCodeOf(char16_t character) {
+  return static_cast<Byte>(ByteOf(character));
+}
 
 char16_t CharOfAnsiCode(Byte code) {
   if (code >= 0x80 && code <= 0x9F) return kHighControls[code - 0x80];

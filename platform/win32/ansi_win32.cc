@@ -13,7 +13,8 @@ std::string Encode(StringView text) {
   if (text.empty()) return std::string();
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int length = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "?", nullptr);
+  const int size =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "?", nullptr);
   std::string bytes(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size, "?", nullptr);
   return bytes;
@@ -21,14 +22,17 @@ std::string Encode(StringView text) {
 
 }  // namespace
 
-std::string ToAnsi(StringView text) { return Encode(text); }
+std::string ToAnsi(StringView text) {
+  return Encode(text);
+}
 
 String FromAnsi(std::string_view bytes) {
   if (bytes.empty()) return String();
   const int length = static_cast<int>(bytes.size());
   const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
   String text(static_cast<size_t>(size), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(text.data()), size);
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(text.data()),
+                      size);
   return text;
 }
 

@@ -17,7 +17,7 @@ struct CodeRow {
 
 TEST(Ansi, CodePageCharacters) {
   const CodeRow rows[] = {
-      {u'A', 65},      {u'\0', 0},      {u'\u00E9', 0xE9}, {u'\u00FF', 0xFF},
+      {u'A', 65},        {u'\0', 0},        {u'\u00E9', 0xE9}, {u'\u00FF', 0xFF},
       {u'\u20AC', 0x80}, {u'\u2122', 0x99}, {u'\u0178', 0x9F}, {u'\u0152', 0x8C},
       {u'\u0100', '?'},  {u'\u4E2D', '?'},  {u'\u0080', '?'},  {static_cast<char16_t>(0xD83D), '?'},
   };
@@ -28,11 +28,13 @@ TEST(Ansi, CodePageCharacters) {
 
 TEST(Ansi, EveryByteSurvivesTheRoundTrip) {
   std::string bytes;
-  for (int b = 0; b <= 255; ++b) bytes.push_back(static_cast<char>(b));
+  for (int b = 0; b <= 255; ++b)
+    bytes.push_back(static_cast<char>(b));
   const String text = FromAnsi(bytes);
   ASSERT_EQ(text.size(), 256u);
   EXPECT_EQ(ToAnsi(text), bytes);
-  for (int b = 0; b <= 255; ++b) EXPECT_EQ(AnsiCodeOf(CharOfAnsiCode(static_cast<Byte>(b))), b);
+  for (int b = 0; b <= 255; ++b)
+    EXPECT_EQ(AnsiCodeOf(CharOfAnsiCode(static_cast<Byte>(b))), b);
 }
 
 TEST(Ansi, WithAnsiWritesTheConvertedTextBack) {
@@ -48,8 +50,9 @@ TEST(Ansi, WithAnsiWritesTheConvertedTextBack) {
 
 TEST(Ansi, WithAnsiWritesBackWhenTheCallThrows) {
   String variable = u"\u4E2D";
-  EXPECT_THROW(WithAnsi(variable, [](AnsiBuffer&) -> int { throw RuntimeError(ErrorNumber::kOverflow); }),
-               RuntimeError);
+  EXPECT_THROW(
+      WithAnsi(variable, [](AnsiBuffer&) -> int { throw RuntimeError(ErrorNumber::kOverflow); }),
+      RuntimeError);
   EXPECT_EQ(variable, u"?");
 }
 

@@ -89,10 +89,17 @@ struct IntDivRow {
 
 TEST(Convert, IntegerDivisionRoundsOperandsAndTruncates) {
   const IntDivRow rows[] = {
-      {7, 2, 3, 0},       {-7, 2, -3, 0},   {7, -2, -3, 0},
-      {2.5, 1, 2, 0},     {3.5, 1, 4, 0},   {5.5, 2.5, 3, 0},  // 6 \ 2
-      {327.7, 6, 54, 0},  {-5.5, 6, -1, 0}, {1, 0.4, 0, 11},   // divisor rounds to 0
-      {-2147483648.0, -1, 0, 6},          {3e9, 1, 0, 6},
+      {7, 2, 3, 0},
+      {-7, 2, -3, 0},
+      {7, -2, -3, 0},
+      {2.5, 1, 2, 0},
+      {3.5, 1, 4, 0},
+      {5.5, 2.5, 3, 0},  // 6 \ 2
+      {327.7, 6, 54, 0},
+      {-5.5, 6, -1, 0},
+      {1, 0.4, 0, 11},  // divisor rounds to 0
+      {-2147483648.0, -1, 0, 6},
+      {3e9, 1, 0, 6},
   };
   for (const IntDivRow& row : rows) {
     SCOPED_TRACE(::testing::Message() << row.dividend << " \\ " << row.divisor);
@@ -207,8 +214,8 @@ TEST(Convert, CStrAndStrWriteNumbers) {
 }
 
 TEST(Convert, ParseDoubleReadsWhatCStrWrites) {
-  const double values[] = {0,     1.5,    -0.25, 1e-5,  1.5e-7,        1e15, 1e20, -1e300,
-                           1e-300, 32767, -32768, 0.1,  1.0 / 3.0,     2.5,  12345678.875};
+  const double values[] = {0,      1.5,   -0.25,  1e-5, 1.5e-7,    1e15, 1e20,        -1e300,
+                           1e-300, 32767, -32768, 0.1,  1.0 / 3.0, 2.5,  12345678.875};
   for (double v : values) {
     const String text = CStr(v);
     const double back = ParseDouble(text);
@@ -223,7 +230,8 @@ TEST(Convert, ParseDoubleReadsWhatCStrWrites) {
   EXPECT_EQ(ParseDouble(u"1D3"), 1000);
   EXPECT_EQ(ParseDouble(u"1e-400"), 0);
   const char16_t* refused[] = {u"", u" ", u"abc", u"1x", u"1e", u"--1", u".", u"1.2.3", u"1 2"};
-  for (const char16_t* text : refused) EXPECT_EQ(ErrorOf([&] { ParseDouble(text); }), 13) << Show(text);
+  for (const char16_t* text : refused)
+    EXPECT_EQ(ErrorOf([&] { ParseDouble(text); }), 13) << Show(text);
   EXPECT_EQ(ErrorOf([] { ParseDouble(u"1e400"); }), 6);
 }
 

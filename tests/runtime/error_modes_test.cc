@@ -41,8 +41,9 @@ TEST(ErrorModes, SkipForEndsWhenTheStepOverflows) {
 }
 
 TEST(ErrorModes, TrapHandsTheErrorToTheHandler) {
-  const Integer trapped = Trap([]() -> Integer { Raise(ErrorNumber::kSubscript); },
-                               [](const RuntimeError& e) { return static_cast<Integer>(e.number()); });
+  const Integer trapped =
+      Trap([]() -> Integer { Raise(ErrorNumber::kSubscript); },
+           [](const RuntimeError& e) { return static_cast<Integer>(e.number()); });
   EXPECT_EQ(trapped, 9);
   EXPECT_EQ(Trap([] { return Integer{0}; }, [](const RuntimeError&) { return Integer{1}; }), 0);
   // An error inside the handler is not trapped again.
@@ -52,10 +53,12 @@ TEST(ErrorModes, TrapHandsTheErrorToTheHandler) {
 }
 
 TEST(ErrorModes, DescriptionsAreTheStandardTexts) {
-  EXPECT_STREQ(RuntimeError(ErrorNumber::kInvalidCall).what(), "Invalid procedure call or argument");
+  EXPECT_STREQ(RuntimeError(ErrorNumber::kInvalidCall).what(),
+               "Invalid procedure call or argument");
   EXPECT_STREQ(RuntimeError(ErrorNumber::kOverflow).what(), "Overflow");
   EXPECT_STREQ(RuntimeError(ErrorNumber::kSubscript).what(), "Subscript out of range");
-  EXPECT_STREQ(RuntimeError(ErrorNumber::kArrayFixed).what(), "This array is fixed or temporarily locked");
+  EXPECT_STREQ(RuntimeError(ErrorNumber::kArrayFixed).what(),
+               "This array is fixed or temporarily locked");
   EXPECT_STREQ(RuntimeError(ErrorNumber::kTypeMismatch).what(), "Type mismatch");
 }
 

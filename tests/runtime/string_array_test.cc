@@ -37,7 +37,11 @@ TEST(StringArray, RedimPreserve) {
       {"lower bound other than 0", StringArray::WithBounds(1, 3), 2, {}, 9},
       {"two dimensions", StringArray::WithDimensions({{0, 1}, {0, 1}}, false), 2, {}, 9},
       {"fixed size", StringArray::WithDimensions({{0, 2}}, true), 2, {}, 10},
-      {"fixed size, two dimensions", StringArray::WithDimensions({{0, 1}, {0, 1}}, true), 2, {}, 10},
+      {"fixed size, two dimensions",
+       StringArray::WithDimensions({{0, 1}, {0, 1}}, true),
+       2,
+       {},
+       10},
   };
   for (const RedimRow& row : rows) {
     SCOPED_TRACE(row.name);

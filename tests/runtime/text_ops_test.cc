@@ -19,10 +19,10 @@ struct MidRow {
 
 TEST(TextOps, Mid) {
   const MidRow rows[] = {
-      {u"abc", 1, -2, u"abc", 0}, {u"abc", 2, -2, u"bc", 0},  {u"abc", 3, -2, u"c", 0},
-      {u"abc", 4, -2, u"", 0},    {u"abc", 99, 1, u"", 0},    {u"abc", 2, 1, u"b", 0},
-      {u"abc", 2, 5, u"bc", 0},   {u"abc", 1, 0, u"", 0},     {u"", 1, 1, u"", 0},
-      {u"abc", 0, 1, u"", 5},     {u"abc", 0, -2, u"", 5},    {u"abc", -1, 1, u"", 5},
+      {u"abc", 1, -2, u"abc", 0}, {u"abc", 2, -2, u"bc", 0}, {u"abc", 3, -2, u"c", 0},
+      {u"abc", 4, -2, u"", 0},    {u"abc", 99, 1, u"", 0},   {u"abc", 2, 1, u"b", 0},
+      {u"abc", 2, 5, u"bc", 0},   {u"abc", 1, 0, u"", 0},    {u"", 1, 1, u"", 0},
+      {u"abc", 0, 1, u"", 5},     {u"abc", 0, -2, u"", 5},   {u"abc", -1, 1, u"", 5},
       {u"abc", 1, -1, u"", 5},
   };
   for (const MidRow& row : rows) {
@@ -66,17 +66,18 @@ struct InStrRow {
 
 TEST(TextOps, InStr) {
   const InStrRow rows[] = {
-      {1, u"abc", u"", 1, 0},       {2, u"abc", u"", 2, 0},      {3, u"abc", u"", 3, 0},
-      {4, u"abc", u"", 0, 0},       {1, u"", u"", 0, 0},         {1, u"", u"a", 0, 0},
-      {1, u"abc", u"b", 2, 0},      {1, u"abc", u"bc", 2, 0},    {2, u"abcabc", u"a", 4, 0},
-      {4, u"abcabc", u"a", 4, 0},   {5, u"abcabc", u"a", 0, 0},  {4, u"abc", u"c", 0, 0},
-      {1, u"abc", u"B", 0, 0},      {1, u"abc", u"abcd", 0, 0},
-      {0, u"abc", u"a", 0, 5},      {0, u"abc", u"", 0, 5},      {-3, u"", u"", 0, 5},
+      {1, u"abc", u"", 1, 0},     {2, u"abc", u"", 2, 0},     {3, u"abc", u"", 3, 0},
+      {4, u"abc", u"", 0, 0},     {1, u"", u"", 0, 0},        {1, u"", u"a", 0, 0},
+      {1, u"abc", u"b", 2, 0},    {1, u"abc", u"bc", 2, 0},   {2, u"abcabc", u"a", 4, 0},
+      {4, u"abcabc", u"a", 4, 0}, {5, u"abcabc", u"a", 0, 0}, {4, u"abc", u"c", 0, 0},
+      {1, u"abc", u"B", 0, 0},    {1, u"abc", u"abcd", 0, 0}, {0, u"abc", u"a", 0, 5},
+      {0, u"abc", u"", 0, 5},     {-3, u"", u"", 0, 5},
   };
   for (const InStrRow& row : rows) {
     SCOPED_TRACE(::testing::Message() << row.start << " " << Show(row.s) << " " << Show(row.find));
-    EXPECT_EQ(ErrorOf([&] { EXPECT_EQ(InStr(row.start, row.s, row.find), row.expected); }).value_or(0),
-              row.error);
+    EXPECT_EQ(
+        ErrorOf([&] { EXPECT_EQ(InStr(row.start, row.s, row.find), row.expected); }).value_or(0),
+        row.error);
   }
   // An embedded zero is an ordinary character.
   const String with_nul(u"a\0b", 3);
@@ -94,7 +95,8 @@ TEST(TextOps, AscAndChr) {
   EXPECT_EQ(ErrorOf([] { Chr(256); }), 5);
   EXPECT_EQ(ErrorOf([] { Chr(-1); }), 5);
   // Chr and Asc are inverse over the whole byte range.
-  for (Long code = 0; code <= 255; ++code) EXPECT_EQ(Asc(Chr(code)), code);
+  for (Long code = 0; code <= 255; ++code)
+    EXPECT_EQ(Asc(Chr(code)), code);
 }
 
 TEST(TextOps, TrimSpaceStringAndConcat) {

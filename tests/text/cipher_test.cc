@@ -15,7 +15,8 @@ using corvane::testing::Show;
 // A text of the given ANSI codes.
 String Codes(std::initializer_list<int> codes) {
   String text;
-  for (int c : codes) text += rt::Chr(c);
+  for (int c : codes)
+    text += rt::Chr(c);
   return text;
 }
 
@@ -51,7 +52,8 @@ String Cipher(bool encrypt, const String& text, const String& pass) {
   Tarnel tarnel;
   Variant texti = Variant::OfString(text);
   Variant salasana = Variant::OfString(pass);
-  const Variant result = encrypt ? tarnel.Encrypt(texti, salasana) : tarnel.Decrypt(texti, salasana);
+  const Variant result =
+      encrypt ? tarnel.Encrypt(texti, salasana) : tarnel.Decrypt(texti, salasana);
   EXPECT_EQ(result.kind(), VariantKind::kString);
   EXPECT_TRUE(texti == Variant::OfString(text)) << "the text argument was written";
   return result.string();
@@ -84,7 +86,8 @@ TEST(CipherKey, Edges) {
       {"the digit 0 (sum 48)", u"0", 0},
       {"a character outside the code page counts as ?", u"\u4E2D", 1},  // 63 -> (63+5)/60
   };
-  for (const KeyRow& row : rows) EXPECT_EQ(KeyOf(row.pass), row.key) << row.name;
+  for (const KeyRow& row : rows)
+    EXPECT_EQ(KeyOf(row.pass), row.key) << row.name;
 }
 
 TEST(Cipher, WorkedExample) {
@@ -103,8 +106,7 @@ struct LossRow {
 
 TEST(Cipher, CharactersOutsideTheCodeRangeAreLeftOut) {
   const LossRow rows[] = {
-      {"code 2 would become -2; 97 keeps the shift of position 2", true, Codes({2, 97}), u"",
-       u"g"},
+      {"code 2 would become -2; 97 keeps the shift of position 2", true, Codes({2, 97}), u"", u"g"},
       {"decrypt of the shortened text does not restore it", false, u"g", u"", u"k"},
       {"255 at position 2 of a key-0 encrypt becomes 261", true, Codes({97, 255, 97}), u"",
        Codes({93, 98})},
@@ -119,8 +121,14 @@ TEST(Cipher, CharactersOutsideTheCodeRangeAreLeftOut) {
 
 TEST(Cipher, EveryCodeAtEveryPositionFollowsTheShiftTable) {
   const std::vector<String> passes = {
-      u"", u"a", u"secret", u"pass phrase", u"Z\u00FCrich \u20AC", String(255, rt::Chr(255)[0]),
-      PassPhraseWithSum(32767), u"0123456789",
+      u"",
+      u"a",
+      u"secret",
+      u"pass phrase",
+      u"Z\u00FCrich \u20AC",
+      String(255, rt::Chr(255)[0]),
+      PassPhraseWithSum(32767),
+      u"0123456789",
   };
   for (const String& pass : passes) {
     const int key = KeyOf(pass);
@@ -136,8 +144,8 @@ TEST(Cipher, EveryCodeAtEveryPositionFollowsTheShiftTable) {
             const int out = ExpectedCode(encrypt, p, rt::Asc(text.substr(p - 1, 1)), key);
             if (out >= 0 && out <= 255) expected += rt::Chr(out);
           }
-          ASSERT_EQ(got, expected) << "pass " << Show(pass) << " position " << position
-                                   << " code " << code << (encrypt ? " encrypt" : " decrypt");
+          ASSERT_EQ(got, expected) << "pass " << Show(pass) << " position " << position << " code "
+                                   << code << (encrypt ? " encrypt" : " decrypt");
           if (encrypt && got.size() == text.size()) {
             ASSERT_EQ(Cipher(false, got, pass), text) << "round trip, pass " << Show(pass);
           }
@@ -151,8 +159,10 @@ TEST(Cipher, RoundTripsOverEveryByteValue) {
   // Every byte value inside texts of the 255-character limit, for a spread of pass phrases:
   // whatever Encrypt keeps whole, Decrypt restores.
   String all;
-  for (int code = 0; code <= 255; ++code) all += rt::Chr(code);
-  const std::vector<String> passes = {u"", u"k", u"secret", u"The quick brown fox", u"\u00FF\u00FE"};
+  for (int code = 0; code <= 255; ++code)
+    all += rt::Chr(code);
+  const std::vector<String> passes = {u"", u"k", u"secret", u"The quick brown fox",
+                                      u"\u00FF\u00FE"};
   for (const String& pass : passes) {
     for (size_t offset = 0; offset < 6; ++offset) {
       const String text = all.substr(offset, 255);
@@ -242,9 +252,8 @@ TEST(Cipher, RefusesArgumentsWithoutAByteLength) {
       SCOPED_TRACE(row.name);
       Variant texti = row.texti;
       Variant salasana = row.salasana;
-      const auto error = ErrorOf([&] {
-        encrypt ? tarnel.Encrypt(texti, salasana) : tarnel.Decrypt(texti, salasana);
-      });
+      const auto error = ErrorOf(
+          [&] { encrypt ? tarnel.Encrypt(texti, salasana) : tarnel.Decrypt(texti, salasana); });
       EXPECT_EQ(error, row.error);
       EXPECT_TRUE(texti == row.texti);
       EXPECT_TRUE(salasana == row.salasana);
