@@ -1,0 +1,79 @@
+// Argument conversions and the guarded call of a method's thunk.
+#include "server/binding.h"
+
+#include <new>
+
+#include "runtime/convert.h"
+
+namespace corvane::server {
+
+void LoadSlot(Slot& slot, const Variant& value) {
+  switch (slot.type) {
+    case ParamType::kString:
+      slot.string = rt::TextOf(value);
+      return;
+    case ParamType::kLong:
+      slot.long_value = rt::ToLong(value);
+      return;
+    case ParamType::kInteger:
+      slot.integer = rt::ToInteger(value);
+      return;
+    case ParamType::kVariant:
+      slot.variant = value;
+      return;
+    case ParamType::kStringArray:
+      break;
+  }
+  rt::Raise(rt::ErrorNumber::kTypeMismatch);
+}
+
+Variant SlotValue(const Slot& slot) {
+  switch (slot.type) {
+    case ParamType::kString:
+      return Variant::OfString(slot.string);
+    case ParamType::kLong:
+      return Variant::OfLong(slot.long_value);
+    case ParamType::kInteger:
+      return Variant::OfInteger(slot.integer);
+    case ParamType::kVariant:
+      return slot.variant;
+    case ParamType::kStringArray:
+      break;
+  }
+  return Variant();
+}
+
+Status BindingStatus(const rt::RuntimeError& error) {
+  return error.number() == static_cast<int32_t>(rt::ErrorNumber::kOverflow) ? kOverflow : kTypeMismatch;
+}
+
+bool IsMissingArgument(const Variant& value) {
+  return value.kind() == VariantKind::kError && value.error_code() == kParamNotFound;
+}
+
+CallOutcome RunMethod(const MethodInfo& method, void* object, CallFrame& frame) {
+  CallOutcome outcome;
+  if (method.thunk == nullptr) {
+    outcome.status = kNotImplemented;
+    return outcome;
+  }
+  try {
+    outcome.result = method.thunk(object, frame);
+  } catch (const rt::RuntimeError& error) {
+    outcome.status = RuntimeErrorStatus(error.number());
+    outcome.error_number = error.number();
+    outcome.description = error.what();
+    outcome.result = Variant();
+  } catch (const std::bad_alloc&) {
+    outcome.status = RuntimeErrorStatus(static_cast<int32_t>(rt::ErrorNumber::kOutOfMemory));
+    outcome.error_number = static_cast<int32_t>(rt::ErrorNumber::kOutOfMemory);
+    outcome.description = rt::DescribeError(outcome.error_number);
+    outcome.result = Variant();
+  } catch (...) {
+    outcome.status = kUnexpected;
+    outcome.result = Variant();
+  }
+  return outcome;
+}
+
+}  // namespace corvane::server

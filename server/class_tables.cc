@@ -1,0 +1,113 @@
+// The method tables of Tarnel, Registry and Declares, in interface order, with the thunks that
+// call the core. Names, dispatch identifiers, directions and types match server/corvane.idl;
+// a test under Wine holds this table against the compiled type library.
+#include <array>
+
+#include "registry/declares.h"
+#include "registry/registry.h"
+#include "server/method_table.h"
+#include "text/tarnel.h"
+
+namespace corvane::server {
+namespace {
+
+constexpr auto kByRef = Direction::kByRef;
+constexpr auto kByVal = Direction::kByVal;
+constexpr auto kS = ParamType::kString;
+constexpr auto kL = ParamType::kLong;
+constexpr auto kI = ParamType::kInteger;
+constexpr auto kV = ParamType::kVariant;
+constexpr auto kA = ParamType::kStringArray;
+
+Tarnel& AsTarnel(void* object) { return *static_cast<Tarnel*>(object); }
+
+// _Tarnel
+constexpr ParamInfo kTimedPauseParams[] = {{"secs", kL, kByRef}};
+constexpr ParamInfo kSplitsParams[] = {
+    {"chaine", kS, kByRef}, {"separ", kS, kByRef}, {"tableau", kA, kByRef}, {"nb_elem", kI, kByRef}};
+constexpr ParamInfo kSSplitParams[] = {
+    {"sStr1", kS, kByVal}, {"sDelims", kS, kByRef}, {"sResult", kA, kByRef}};
+constexpr ParamInfo kScrambParams[] = {{"strString", kS, kByRef}};
+constexpr ParamInfo kCipherParams[] = {{"texti", kV, kByRef}, {"salasana", kV, kByRef}};
+
+constexpr MethodInfo kTarnelMethods[] = {
+    {"TimedPause", 0x60030000, kTimedPauseParams, ResultType::kVariant, nullptr},
+    {"Splits", 0x60030001, kSplitsParams, ResultType::kInteger, nullptr},
+    {"sSplit", 0x60030002, kSSplitParams, ResultType::kLong, nullptr},
+    {"scramb", 0x60030003, kScrambParams, ResultType::kString, nullptr},
+    {"Encrypt", 0x60030004, kCipherParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsTarnel(o).Encrypt(f.variant(0), f.variant(1)); }},
+    {"Decrypt", 0x60030005, kCipherParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsTarnel(o).Decrypt(f.variant(0), f.variant(1)); }},
+};
+
+// _Registry
+constexpr ParamInfo kSavekeyParams[] = {{"hKey", kL, kByRef}, {"strPath", kS, kByRef}};
+constexpr ParamInfo kGetstringParams[] = {
+    {"hKey", kL, kByRef}, {"strPath", kS, kByRef}, {"strValue", kS, kByRef}};
+constexpr ParamInfo kGetstringxParams[] = {{"strPath", kS, kByRef}, {"strValue", kS, kByRef}};
+constexpr ParamInfo kSavestringParams[] = {
+    {"hKey", kL, kByRef}, {"strPath", kS, kByRef}, {"strValue", kS, kByRef}, {"strdata", kS, kByRef}};
+constexpr ParamInfo kGetdwordParams[] = {
+    {"hKey", kL, kByVal}, {"strPath", kS, kByVal}, {"strValueName", kS, kByVal}};
+constexpr ParamInfo kSaveDwordParams[] = {{"hKey", kL, kByVal},
+                                          {"strPath", kS, kByVal},
+                                          {"strValueName", kS, kByVal},
+                                          {"lData", kL, kByVal}};
+constexpr ParamInfo kRegistryDeleteKeyParams[] = {{"hKey", kL, kByVal}, {"strKey", kS, kByVal}};
+constexpr ParamInfo kDeleteValueParams[] = {
+    {"hKey", kL, kByVal}, {"strPath", kS, kByVal}, {"strValue", kS, kByVal}};
+
+constexpr MethodInfo kRegistryMethods[] = {
+    {"savekey", 0x60030000, kSavekeyParams, ResultType::kNone, nullptr},
+    {"getstring", 0x60030001, kGetstringParams, ResultType::kVariant, nullptr},
+    {"getstringx", 0x60030002, kGetstringxParams, ResultType::kVariant, nullptr},
+    {"savestring", 0x60030003, kSavestringParams, ResultType::kNone, nullptr},
+    {"getdword", 0x60030004, kGetdwordParams, ResultType::kLong, nullptr},
+    {"SaveDword", 0x60030005, kSaveDwordParams, ResultType::kVariant, nullptr},
+    {"DeleteKey", 0x60030006, kRegistryDeleteKeyParams, ResultType::kVariant, nullptr},
+    {"DeleteValue", 0x60030007, kDeleteValueParams, ResultType::kVariant, nullptr},
+};
+
+// _Declares
+constexpr ParamInfo kSetDwordValueParams[] = {
+    {"subkey", kS, kByRef}, {"entry", kS, kByRef}, {"Value", kL, kByRef}};
+constexpr ParamInfo kEntryParams[] = {{"subkey", kS, kByRef}, {"entry", kS, kByRef}};
+constexpr ParamInfo kSetTextValueParams[] = {
+    {"subkey", kS, kByRef}, {"entry", kS, kByRef}, {"Value", kS, kByRef}};
+constexpr ParamInfo kKeynameParams[] = {{"keyname", kS, kByRef}};
+constexpr ParamInfo kMainKeyNameParams[] = {{"MainKeyName", kS, kByRef}};
+constexpr ParamInfo kErrorMsgParams[] = {{"lErrorCode", kL, kByRef}};
+constexpr ParamInfo kSubkeyParams[] = {{"subkey", kS, kByRef}};
+
+constexpr MethodInfo kDeclaresMethods[] = {
+    {"SetDWORDValue", 0x60030000, kSetDwordValueParams, ResultType::kVariant, nullptr},
+    {"GetDWORDValue", 0x60030001, kEntryParams, ResultType::kVariant, nullptr},
+    {"SetBinaryValue", 0x60030002, kSetTextValueParams, ResultType::kVariant, nullptr},
+    {"GetBinaryValue", 0x60030003, kEntryParams, ResultType::kVariant, nullptr},
+    {"DeleteKey", 0x60030004, kKeynameParams, ResultType::kVariant, nullptr},
+    {"GetMainKeyHandle", 0x60030005, kMainKeyNameParams, ResultType::kLong, nullptr},
+    {"ErrorMsg", 0x60030006, kErrorMsgParams, ResultType::kString, nullptr},
+    {"GetStringValue", 0x60030007, kEntryParams, ResultType::kVariant, nullptr},
+    // 0x60030008 belongs to the class's private key path resolution.
+    {"CreateKey", 0x60030009, kSubkeyParams, ResultType::kVariant, nullptr},
+    {"SetStringValue", 0x6003000A, kSetTextValueParams, ResultType::kVariant, nullptr},
+};
+
+constexpr ClassInfo kClasses[] = {
+    {"Tarnel", "Corvane.Tarnel", "{8CA88E33-C0E8-11D5-B1AB-006097D869EE}", "_Tarnel",
+     "{8CA88E32-C0E8-11D5-B1AB-006097D869EE}", kTarnelMethods},
+    {"Registry", "Corvane.Registry", "{8CA88E35-C0E8-11D5-B1AB-006097D869EE}", "_Registry",
+     "{8CA88E34-C0E8-11D5-B1AB-006097D869EE}", kRegistryMethods},
+    {"Declares", "Corvane.Declares", "{8CA88E37-C0E8-11D5-B1AB-006097D869EE}", "_Declares",
+     "{8CA88E36-C0E8-11D5-B1AB-006097D869EE}", kDeclaresMethods},
+};
+
+}  // namespace
+
+std::span<const ClassInfo> Classes() { return kClasses; }
+const ClassInfo& TarnelClass() { return kClasses[0]; }
+const ClassInfo& RegistryClass() { return kClasses[1]; }
+const ClassInfo& DeclaresClass() { return kClasses[2]; }
+
+}  // namespace corvane::server

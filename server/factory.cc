@@ -1,0 +1,36 @@
+// The native factory.
+#include "server/factory.h"
+
+#include "registry/declares.h"
+#include "registry/registry.h"
+#include "text/tarnel.h"
+
+namespace corvane::server {
+namespace {
+
+template <class Core>
+class InstanceOf final : public Instance {
+ public:
+  explicit InstanceOf(const ClassInfo& info) : Instance(info) {}
+  void* core() override { return &core_; }
+
+ private:
+  Core core_;
+};
+
+}  // namespace
+
+std::unique_ptr<Instance> CreateInstance(const ClassInfo& cls) {
+  if (&cls == &TarnelClass()) return std::make_unique<InstanceOf<Tarnel>>(cls);
+  if (&cls == &RegistryClass()) return std::make_unique<InstanceOf<Registry>>(cls);
+  if (&cls == &DeclaresClass()) return std::make_unique<InstanceOf<Declares>>(cls);
+  return nullptr;
+}
+
+std::unique_ptr<Instance> CreateInstance(std::string_view prog_id_or_class_id) {
+  const ClassInfo* cls = FindClassByProgId(prog_id_or_class_id);
+  if (cls == nullptr) cls = FindClassById(prog_id_or_class_id);
+  return cls == nullptr ? nullptr : CreateInstance(*cls);
+}
+
+}  // namespace corvane::server

@@ -1,0 +1,105 @@
+// The method tables: one row per public method of each class, the single source from which
+// both the COM server's Invoke and the native dispatcher bind arguments and call the core.
+//
+// A row gives the name, the dispatch identifier, the parameters with direction and type, the
+// result type, and the thunk that calls the core method on a bound CallFrame. A row without a
+// thunk is a method that is not built yet: callers get "not implemented".
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "runtime/string_array.h"
+#include "runtime/variant.h"
+
+namespace corvane::server {
+
+enum class ParamType { kString, kLong, kInteger, kVariant, kStringArray };
+enum class Direction { kByVal, kByRef };
+enum class ResultType { kNone, kVariant, kString, kLong, kInteger };
+
+// One value slot of a call: the parameter's own runtime value. Two parameters bound to one
+// caller variable share one slot, so the callee sees one value.
+struct Slot {
+  ParamType type = ParamType::kVariant;
+  String string;
+  Long long_value = 0;
+  Integer integer = 0;
+  Variant variant;
+  StringArray array;
+};
+
+// The bound arguments of one call, in parameter order.
+class CallFrame {
+ public:
+  // Adds a fresh slot of `type` for the next parameter and returns it.
+  Slot& AddSlot(ParamType type);
+  // Binds the next parameter to an existing slot of an earlier parameter.
+  void ShareSlot(size_t earlier_parameter);
+
+  size_t size() const { return params_.size(); }
+  Slot& slot(size_t parameter) { return *params_[parameter]; }
+
+  String& string(size_t i) { return slot(i).string; }
+  Long& long_value(size_t i) { return slot(i).long_value; }
+  Integer& integer(size_t i) { return slot(i).integer; }
+  Variant& variant(size_t i) { return slot(i).variant; }
+  StringArray& array(size_t i) { return slot(i).array; }
+
+ private:
+  std::deque<Slot> storage_;   // stable addresses
+  std::vector<Slot*> params_;  // one per parameter, possibly shared
+};
+
+struct ParamInfo {
+  const char* name;
+  ParamType type;
+  Direction direction;
+};
+
+// Calls the core method on `object` with the frame's values; returns the result as a Variant
+// of the row's result kind (Empty for kNone). Raises the method's runtime errors.
+using Thunk = Variant (*)(void* object, CallFrame& frame);
+
+struct MethodInfo {
+  const char* name;
+  int32_t dispid;
+  std::span<const ParamInfo> params;
+  ResultType result;
+  Thunk thunk;  // null: not built yet
+};
+
+struct ClassInfo {
+  const char* name;        // "Tarnel"
+  const char* prog_id;     // "Corvane.Tarnel"
+  const char* class_id;    // "{8CA88E33-C0E8-11D5-B1AB-006097D869EE}"
+  const char* interface_name;  // "_Tarnel"
+  const char* interface_id;
+  std::span<const MethodInfo> methods;  // in interface (vtable) order
+};
+
+// The library's identity.
+inline constexpr const char* kLibraryName = "Corvane";
+inline constexpr const char* kLibraryId = "{8CA88E31-C0E8-11D5-B1AB-006097D869EE}";
+
+// The three classes, in the order Tarnel, Registry, Declares.
+std::span<const ClassInfo> Classes();
+const ClassInfo& TarnelClass();
+const ClassInfo& RegistryClass();
+const ClassInfo& DeclaresClass();
+
+// Case-insensitive lookups (ASCII folding); null when absent.
+const ClassInfo* FindClassByProgId(std::string_view prog_id);
+const ClassInfo* FindClassById(std::string_view class_id);  // with or without braces
+const MethodInfo* FindMethod(const ClassInfo& cls, std::string_view name);
+const MethodInfo* FindMethod(const ClassInfo& cls, int32_t dispid);
+// The index of the parameter called `name`, or -1.
+int FindParam(const MethodInfo& method, std::string_view name);
+
+// ASCII case-insensitive equality.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace corvane::server

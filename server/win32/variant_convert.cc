@@ -1,0 +1,228 @@
+// VARIANT, BSTR and SAFEARRAY <-> runtime values.
+#include "server/win32/variant_convert.h"
+
+#include <new>
+#include <vector>
+
+#include "runtime/convert.h"
+#include "runtime/errors.h"
+#include "server/win32/com_owners.h"
+
+namespace corvane::win32 {
+namespace {
+
+using rt::ErrorNumber;
+using rt::Raise;
+
+void Check(HRESULT hr) {
+  if (hr == E_OUTOFMEMORY) Raise(ErrorNumber::kOutOfMemory);
+  if (FAILED(hr)) Raise(ErrorNumber::kTypeMismatch);
+}
+
+// Visits every element index of `array` (rightmost dimension first in the index vector, as
+// SafeArrayGetElement takes it); the leftmost dimension varies fastest.
+template <class Visit>
+void ForEachIndex(SAFEARRAY* array, Visit visit) {
+  const UINT dims = SafeArrayGetDim(array);
+  std::vector<LONG> lower(dims), upper(dims), index(dims);
+  for (UINT d = 0; d < dims; ++d) {
+    SafeArrayGetLBound(array, d + 1, &lower[d]);
+    SafeArrayGetUBound(array, d + 1, &upper[d]);
+    if (upper[d] < lower[d]) return;  // an empty dimension: no elements
+  }
+  std::vector<LONG> current = lower;  // current[d] for dimension d + 1
+  for (;;) {
+    for (UINT d = 0; d < dims; ++d) index[dims - 1 - d] = current[d];
+    visit(index.data());
+    UINT d = 0;
+    while (d < dims && current[d] == upper[d]) current[d] = lower[d], ++d;
+    if (d == dims) return;
+    ++current[d];
+  }
+}
+
+}  // namespace
+
+String FromBstr(BSTR text) {
+  if (text == nullptr) return String();
+  return String(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+}
+
+BSTR ToBstr(const String& text) {
+  BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+  if (b == nullptr) Raise(ErrorNumber::kOutOfMemory);
+  return b;
+}
+
+Variant FromVariant(const VARIANT& value) {
+  const VARIANT* v = &value;
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
+    if (V_VARIANTREF(v) == nullptr) Raise(ErrorNumber::kTypeMismatch);
+    v = V_VARIANTREF(v);
+  }
+  const VARTYPE type = V_VT(v) & ~VT_BYREF;
+  const bool by_ref = (V_VT(v) & VT_BYREF) != 0;
+  if (by_ref && V_BYREF(v) == nullptr) Raise(ErrorNumber::kTypeMismatch);
+  switch (type) {
+    case VT_EMPTY:
+      return Variant();
+    case VT_NULL:
+      return Variant::Null();
+    case VT_I2:
+      return Variant::OfInteger(by_ref ? *V_I2REF(v) : V_I2(v));
+    case VT_I4:
+      return Variant::OfLong(by_ref ? *V_I4REF(v) : V_I4(v));
+    case VT_R8:
+      return Variant::OfDouble(by_ref ? *V_R8REF(v) : V_R8(v));
+    case VT_BSTR:
+      return Variant::OfString(FromBstr(by_ref ? *V_BSTRREF(v) : V_BSTR(v)));
+    case VT_ERROR:
+      return Variant::OfError(by_ref ? *V_ERRORREF(v) : V_ERROR(v));
+    case VT_BOOL:
+      return Variant::OfInteger((by_ref ? *V_BOOLREF(v) : V_BOOL(v)) ? -1 : 0);
+    case VT_UI1:
+      return Variant::OfInteger(by_ref ? *V_UI1REF(v) : V_UI1(v));
+    case VT_I1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_CY:
+    case VT_DATE:
+    case VT_DECIMAL: {
+      UniqueVariant as_double;
+      Check(VariantChangeType(as_double.get(), const_cast<VARIANT*>(v), 0, VT_R8));
+      return Variant::OfDouble(V_R8(as_double.get()));
+    }
+    default:
+      break;
+  }
+  Raise(ErrorNumber::kTypeMismatch);
+}
+
+void ToVariant(const Variant& value, VARIANT* out) {
+  VariantInit(out);
+  switch (value.kind()) {
+    case VariantKind::kEmpty:
+      return;
+    case VariantKind::kNull:
+      V_VT(out) = VT_NULL;
+      return;
+    case VariantKind::kInteger:
+      V_VT(out) = VT_I2;
+      V_I2(out) = value.integer();
+      return;
+    case VariantKind::kLong:
+      V_VT(out) = VT_I4;
+      V_I4(out) = value.long_value();
+      return;
+    case VariantKind::kDouble:
+      V_VT(out) = VT_R8;
+      V_R8(out) = value.double_value();
+      return;
+    case VariantKind::kString:
+      V_BSTR(out) = ToBstr(value.string());
+      V_VT(out) = VT_BSTR;
+      return;
+    case VariantKind::kError:
+      V_VT(out) = VT_ERROR;
+      V_ERROR(out) = value.error_code();
+      return;
+  }
+}
+
+StringArray FromSafeArray(SAFEARRAY* array) {
+  if (array == nullptr) return StringArray();
+  VARTYPE element_type = VT_EMPTY;
+  Check(SafeArrayGetVartype(array, &element_type));
+  if (element_type != VT_BSTR && element_type != VT_VARIANT) Raise(ErrorNumber::kTypeMismatch);
+  const UINT dims = SafeArrayGetDim(array);
+  std::vector<StringArray::Bound> bounds(dims);
+  for (UINT d = 0; d < dims; ++d) {
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(array, d + 1, &lower);
+    SafeArrayGetUBound(array, d + 1, &upper);
+    bounds[d] = {static_cast<Long>(lower), static_cast<Long>(upper)};
+  }
+  const bool fixed = (array->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED)) != 0 ||
+                     array->cLocks > 0;
+  // An array with an empty dimension (upper = lower - 1) holds nothing; it counts as
+  // undimensioned for the component, as a script's "Array()" does.
+  for (const auto& b : bounds)
+    if (b.upper < b.lower) return fixed ? StringArray::WithDimensions({{0, 0}}, true) : StringArray();
+  StringArray result = StringArray::WithDimensions(bounds, fixed);
+  size_t next = 0;
+  ForEachIndex(array, [&](LONG* index) {
+    String& element = result.elements()[next++];
+    if (element_type == VT_BSTR) {
+      UniqueBstr b;
+      Check(SafeArrayGetElement(array, index, b.put()));
+      element = FromBstr(b.get());
+    } else {
+      UniqueVariant v;
+      Check(SafeArrayGetElement(array, index, v.get()));
+      element = rt::TextOf(FromVariant(*v.get()));
+    }
+  });
+  return result;
+}
+
+SAFEARRAY* ToSafeArray(const StringArray& array, VARTYPE element_type) {
+  if (!array.dimensioned()) return nullptr;
+  std::vector<SAFEARRAYBOUND> bounds(array.dimensions());
+  for (int d = 0; d < array.dimensions(); ++d) {
+    bounds[d].lLbound = array.bounds()[d].lower;
+    bounds[d].cElements = static_cast<ULONG>(array.bounds()[d].upper - array.bounds()[d].lower + 1);
+  }
+  UniqueSafeArray owner(SafeArrayCreate(element_type, static_cast<UINT>(bounds.size()), bounds.data()));
+  if (!owner) Raise(ErrorNumber::kOutOfMemory);
+  SAFEARRAY* out = owner.get();
+  size_t next = 0;
+  HRESULT hr = S_OK;
+  ForEachIndex(out, [&](LONG* index) {
+    if (FAILED(hr)) return;
+    const String& element = array.elements()[next++];
+    UniqueBstr b(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(element.data()),
+                                   static_cast<UINT>(element.size())));
+    if (!b) {
+      hr = E_OUTOFMEMORY;
+    } else if (element_type == VT_BSTR) {
+      hr = SafeArrayPutElement(out, index, b.get());  // copies the string
+    } else {
+      VARIANT v;
+      V_VT(&v) = VT_BSTR;
+      V_BSTR(&v) = b.get();
+      hr = SafeArrayPutElement(out, index, &v);  // copies the variant
+    }
+  });
+  if (FAILED(hr)) Raise(ErrorNumber::kOutOfMemory);
+  return owner.release();
+}
+
+void StoreIntoSafeArray(const StringArray& array, SAFEARRAY** target) {
+  SAFEARRAY* current = *target;
+  VARTYPE current_type = VT_EMPTY;
+  if (current != nullptr && array.dimensioned() && array.dimensions() == 1 &&
+      SafeArrayGetDim(current) == 1 && SUCCEEDED(SafeArrayGetVartype(current, &current_type)) &&
+      current_type == VT_BSTR && current->cLocks == 0 &&
+      (current->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED)) == 0) {
+    LONG lower = 0;
+    SafeArrayGetLBound(current, 1, &lower);
+    SAFEARRAYBOUND bound{static_cast<ULONG>(array.upper() - array.lower() + 1), array.lower()};
+    if (lower == array.lower() && SUCCEEDED(SafeArrayRedim(current, &bound))) {
+      for (LONG i = array.lower(); i <= array.upper(); ++i) {
+        UniqueBstr b(ToBstr(array.at(static_cast<Long>(i))));
+        if (FAILED(SafeArrayPutElement(current, &i, b.get()))) Raise(ErrorNumber::kOutOfMemory);
+      }
+      return;
+    }
+  }
+  SAFEARRAY* replacement = ToSafeArray(array, VT_BSTR);
+  UniqueSafeArray old(current);
+  *target = replacement;
+}
+
+}  // namespace corvane::win32
