@@ -44,7 +44,8 @@ Variant SlotValue(const Slot& slot) {
 }
 
 Status BindingStatus(const rt::RuntimeError& error) {
-  return error.number() == static_cast<int32_t>(rt::ErrorNumber::kOverflow) ? kOverflow : kTypeMismatch;
+  return error.number() == static_cast<int32_t>(rt::ErrorNumber::kOverflow) ? kOverflow
+                                                                            : kTypeMismatch;
 }
 
 bool IsMissingArgument(const Variant& value) {

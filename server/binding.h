@@ -29,10 +29,10 @@ bool IsMissingArgument(const Variant& value);
 
 // What one call of a method produced.
 struct CallOutcome {
-  Status status = kOk;      // kOk, kNotImplemented, kOutOfMemory, kUnexpected or a runtime error's
-  Variant result;           // the method's result (Empty when it failed)
-  int32_t error_number = 0; // the runtime error number when status is RuntimeErrorStatus(n)
-  std::string description;  // its standard description
+  Status status = kOk;       // kOk, kNotImplemented, kOutOfMemory, kUnexpected or a runtime error's
+  Variant result;            // the method's result (Empty when it failed)
+  int32_t error_number = 0;  // the runtime error number when status is RuntimeErrorStatus(n)
+  std::string description;   // its standard description
 };
 
 // Runs the body of the call frame: the result starts Empty, the thunk runs, and a runtime

@@ -19,12 +19,16 @@ constexpr auto kI = ParamType::kInteger;
 constexpr auto kV = ParamType::kVariant;
 constexpr auto kA = ParamType::kStringArray;
 
-Tarnel& AsTarnel(void* object) { return *static_cast<Tarnel*>(object); }
+Tarnel& AsTarnel(void* object) {
+  return *static_cast<Tarnel*>(object);
+}
 
 // _Tarnel
 constexpr ParamInfo kTimedPauseParams[] = {{"secs", kL, kByRef}};
-constexpr ParamInfo kSplitsParams[] = {
-    {"chaine", kS, kByRef}, {"separ", kS, kByRef}, {"tableau", kA, kByRef}, {"nb_elem", kI, kByRef}};
+constexpr ParamInfo kSplitsParams[] = {{"chaine", kS, kByRef},
+                                       {"separ", kS, kByRef},
+                                       {"tableau", kA, kByRef},
+                                       {"nb_elem", kI, kByRef}};
 constexpr ParamInfo kSSplitParams[] = {
     {"sStr1", kS, kByVal}, {"sDelims", kS, kByRef}, {"sResult", kA, kByRef}};
 constexpr ParamInfo kScrambParams[] = {{"strString", kS, kByRef}};
@@ -46,8 +50,10 @@ constexpr ParamInfo kSavekeyParams[] = {{"hKey", kL, kByRef}, {"strPath", kS, kB
 constexpr ParamInfo kGetstringParams[] = {
     {"hKey", kL, kByRef}, {"strPath", kS, kByRef}, {"strValue", kS, kByRef}};
 constexpr ParamInfo kGetstringxParams[] = {{"strPath", kS, kByRef}, {"strValue", kS, kByRef}};
-constexpr ParamInfo kSavestringParams[] = {
-    {"hKey", kL, kByRef}, {"strPath", kS, kByRef}, {"strValue", kS, kByRef}, {"strdata", kS, kByRef}};
+constexpr ParamInfo kSavestringParams[] = {{"hKey", kL, kByRef},
+                                           {"strPath", kS, kByRef},
+                                           {"strValue", kS, kByRef},
+                                           {"strdata", kS, kByRef}};
 constexpr ParamInfo kGetdwordParams[] = {
     {"hKey", kL, kByVal}, {"strPath", kS, kByVal}, {"strValueName", kS, kByVal}};
 constexpr ParamInfo kSaveDwordParams[] = {{"hKey", kL, kByVal},
@@ -105,9 +111,17 @@ constexpr ClassInfo kClasses[] = {
 
 }  // namespace
 
-std::span<const ClassInfo> Classes() { return kClasses; }
-const ClassInfo& TarnelClass() { return kClasses[0]; }
-const ClassInfo& RegistryClass() { return kClasses[1]; }
-const ClassInfo& DeclaresClass() { return kClasses[2]; }
+std::span<const ClassInfo> Classes() {
+  return kClasses;
+}
+const ClassInfo& TarnelClass() {
+  return kClasses[0];
+}
+const ClassInfo& RegistryClass() {
+  return kClasses[1];
+}
+const ClassInfo& DeclaresClass() {
+  return kClasses[2];
+}
 
 }  // namespace corvane::server

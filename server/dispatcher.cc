@@ -87,7 +87,8 @@ DispatchResult Call(Instance& instance, const MethodInfo* method, std::span<Argu
 
 }  // namespace
 
-DispatchResult Invoke(Instance& instance, std::string_view method_name, std::span<Argument* const> args) {
+DispatchResult Invoke(Instance& instance, std::string_view method_name,
+                      std::span<Argument* const> args) {
   return Call(instance, FindMethod(instance.info(), method_name), args);
 }
 

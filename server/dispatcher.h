@@ -32,7 +32,8 @@ struct DispatchResult {
 // number of arguments, kInvalidPointer for a null argument, kParamNotOptional for an omitted
 // one, kTypeMismatch or kOverflow (with arg_error) for an argument the parameter cannot take,
 // kNotImplemented for a method that is not built yet, RuntimeErrorStatus(n) for a runtime error.
-DispatchResult Invoke(Instance& instance, std::string_view method_name, std::span<Argument* const> args);
+DispatchResult Invoke(Instance& instance, std::string_view method_name,
+                      std::span<Argument* const> args);
 DispatchResult Invoke(Instance& instance, int32_t dispid, std::span<Argument* const> args);
 
 }  // namespace corvane::server

@@ -10,7 +10,9 @@ Slot& CallFrame::AddSlot(ParamType type) {
   return slot;
 }
 
-void CallFrame::ShareSlot(size_t earlier_parameter) { params_.push_back(params_.at(earlier_parameter)); }
+void CallFrame::ShareSlot(size_t earlier_parameter) {
+  params_.push_back(params_.at(earlier_parameter));
+}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -73,9 +73,9 @@ struct MethodInfo {
 };
 
 struct ClassInfo {
-  const char* name;        // "Tarnel"
-  const char* prog_id;     // "Corvane.Tarnel"
-  const char* class_id;    // "{8CA88E33-C0E8-11D5-B1AB-006097D869EE}"
+  const char* name;            // "Tarnel"
+  const char* prog_id;         // "Corvane.Tarnel"
+  const char* class_id;        // "{8CA88E33-C0E8-11D5-B1AB-006097D869EE}"
   const char* interface_name;  // "_Tarnel"
   const char* interface_id;
   std::span<const MethodInfo> methods;  // in interface (vtable) order

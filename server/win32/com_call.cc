@@ -24,7 +24,9 @@ struct Target {
   VARTYPE typed_type = VT_EMPTY;   // VT_BYREF | type: the type without VT_BYREF
   void* typed_ref = nullptr;       // ... and the caller's storage
 
-  void* identity() const { return variant_ref != nullptr ? static_cast<void*>(variant_ref) : typed_ref; }
+  void* identity() const {
+    return variant_ref != nullptr ? static_cast<void*>(variant_ref) : typed_ref;
+  }
 };
 
 Target TargetOf(VARIANTARG* arg) {
@@ -208,7 +210,8 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
       if (slot.type == ParamType::kStringArray && slot.array == loaded[i]) continue;
       WriteBack(slot, t);
     }
-    if (result != nullptr && call.outcome.status == server::kOk) ToVariant(call.outcome.result, result);
+    if (result != nullptr && call.outcome.status == server::kOk)
+      ToVariant(call.outcome.result, result);
   } catch (const rt::RuntimeError&) {
     call.outcome.status = E_OUTOFMEMORY;
   }

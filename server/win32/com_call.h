@@ -9,20 +9,22 @@
 // at one caller variable share one value inside the call.
 #pragma once
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include "server/binding.h"
 
 namespace corvane::win32 {
 
 struct ComCall {
-  HRESULT binding = S_OK;   // S_OK, E_POINTER, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW, DISP_E_PARAMNOTOPTIONAL
-  UINT bad_argument = 0;    // the parameter index that failed to bind
+  HRESULT binding =
+      S_OK;  // S_OK, E_POINTER, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW, DISP_E_PARAMNOTOPTIONAL
+  UINT bad_argument = 0;        // the parameter index that failed to bind
   server::CallOutcome outcome;  // status, error number and description of the call itself
 };
 
 // Binds, calls and writes back. `result` (may be null) receives the result; it is cleared first.
-ComCall CallMethod(const server::MethodInfo& method, void* core, VARIANTARG* const* args, VARIANT* result);
+ComCall CallMethod(const server::MethodInfo& method, void* core, VARIANTARG* const* args,
+                   VARIANT* result);
 
 }  // namespace corvane::win32

@@ -30,7 +30,8 @@ class CoObject : public Interface, public ISupportErrorInfo {
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, iid_)) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, iid_)) {
       *object = static_cast<Interface*>(this);
     } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
       *object = static_cast<ISupportErrorInfo*>(this);

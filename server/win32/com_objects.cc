@@ -22,9 +22,11 @@ class TarnelObject final : public CoObject<TarnelObject, _Tarnel, Tarnel> {
   }
   HRESULT STDMETHODCALLTYPE Splits(BSTR* chaine, BSTR* separ, SAFEARRAY** tableau, short* nb_elem,
                                    short* result) override {
-    return EarlyTyped(1, {RefBstr(chaine), RefBstr(separ), RefArray(tableau), RefShort(nb_elem)}, result);
+    return EarlyTyped(1, {RefBstr(chaine), RefBstr(separ), RefArray(tableau), RefShort(nb_elem)},
+                      result);
   }
-  HRESULT STDMETHODCALLTYPE sSplit(BSTR sStr1, BSTR* sDelims, SAFEARRAY** sResult, LONG* result) override {
+  HRESULT STDMETHODCALLTYPE sSplit(BSTR sStr1, BSTR* sDelims, SAFEARRAY** sResult,
+                                   LONG* result) override {
     return EarlyTyped(2, {ValBstr(sStr1), RefBstr(sDelims), RefArray(sResult)}, result);
   }
   HRESULT STDMETHODCALLTYPE scramb(BSTR* strString, BSTR* result) override {
@@ -45,26 +47,31 @@ class RegistryObject final : public CoObject<RegistryObject, _Registry, Registry
   HRESULT STDMETHODCALLTYPE savekey(LONG* hKey, BSTR* strPath) override {
     return EarlyNone(0, {RefLong(hKey), RefBstr(strPath)});
   }
-  HRESULT STDMETHODCALLTYPE getstring(LONG* hKey, BSTR* strPath, BSTR* strValue, VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE getstring(LONG* hKey, BSTR* strPath, BSTR* strValue,
+                                      VARIANT* result) override {
     return EarlyVariant(1, {RefLong(hKey), RefBstr(strPath), RefBstr(strValue)}, result);
   }
   HRESULT STDMETHODCALLTYPE getstringx(BSTR* strPath, BSTR* strValue, VARIANT* result) override {
     return EarlyVariant(2, {RefBstr(strPath), RefBstr(strValue)}, result);
   }
-  HRESULT STDMETHODCALLTYPE savestring(LONG* hKey, BSTR* strPath, BSTR* strValue, BSTR* strdata) override {
+  HRESULT STDMETHODCALLTYPE savestring(LONG* hKey, BSTR* strPath, BSTR* strValue,
+                                       BSTR* strdata) override {
     return EarlyNone(3, {RefLong(hKey), RefBstr(strPath), RefBstr(strValue), RefBstr(strdata)});
   }
-  HRESULT STDMETHODCALLTYPE getdword(LONG hKey, BSTR strPath, BSTR strValueName, LONG* result) override {
+  HRESULT STDMETHODCALLTYPE getdword(LONG hKey, BSTR strPath, BSTR strValueName,
+                                     LONG* result) override {
     return EarlyTyped(4, {ValLong(hKey), ValBstr(strPath), ValBstr(strValueName)}, result);
   }
   HRESULT STDMETHODCALLTYPE SaveDword(LONG hKey, BSTR strPath, BSTR strValueName, LONG lData,
                                       VARIANT* result) override {
-    return EarlyVariant(5, {ValLong(hKey), ValBstr(strPath), ValBstr(strValueName), ValLong(lData)}, result);
+    return EarlyVariant(5, {ValLong(hKey), ValBstr(strPath), ValBstr(strValueName), ValLong(lData)},
+                        result);
   }
   HRESULT STDMETHODCALLTYPE DeleteKey(LONG hKey, BSTR strKey, VARIANT* result) override {
     return EarlyVariant(6, {ValLong(hKey), ValBstr(strKey)}, result);
   }
-  HRESULT STDMETHODCALLTYPE DeleteValue(LONG hKey, BSTR strPath, BSTR strValue, VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE DeleteValue(LONG hKey, BSTR strPath, BSTR strValue,
+                                        VARIANT* result) override {
     return EarlyVariant(7, {ValLong(hKey), ValBstr(strPath), ValBstr(strValue)}, result);
   }
 };
@@ -73,13 +80,15 @@ class DeclaresObject final : public CoObject<DeclaresObject, _Declares, Declares
  public:
   DeclaresObject() : CoObject(server::DeclaresClass()) {}
 
-  HRESULT STDMETHODCALLTYPE SetDWORDValue(BSTR* subkey, BSTR* entry, LONG* Value, VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE SetDWORDValue(BSTR* subkey, BSTR* entry, LONG* Value,
+                                          VARIANT* result) override {
     return EarlyVariant(0, {RefBstr(subkey), RefBstr(entry), RefLong(Value)}, result);
   }
   HRESULT STDMETHODCALLTYPE GetDWORDValue(BSTR* subkey, BSTR* entry, VARIANT* result) override {
     return EarlyVariant(1, {RefBstr(subkey), RefBstr(entry)}, result);
   }
-  HRESULT STDMETHODCALLTYPE SetBinaryValue(BSTR* subkey, BSTR* entry, BSTR* Value, VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE SetBinaryValue(BSTR* subkey, BSTR* entry, BSTR* Value,
+                                           VARIANT* result) override {
     return EarlyVariant(2, {RefBstr(subkey), RefBstr(entry), RefBstr(Value)}, result);
   }
   HRESULT STDMETHODCALLTYPE GetBinaryValue(BSTR* subkey, BSTR* entry, VARIANT* result) override {
@@ -100,7 +109,8 @@ class DeclaresObject final : public CoObject<DeclaresObject, _Declares, Declares
   HRESULT STDMETHODCALLTYPE CreateKey(BSTR* subkey, VARIANT* result) override {
     return EarlyVariant(8, {RefBstr(subkey)}, result);
   }
-  HRESULT STDMETHODCALLTYPE SetStringValue(BSTR* subkey, BSTR* entry, BSTR* Value, VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE SetStringValue(BSTR* subkey, BSTR* entry, BSTR* Value,
+                                           VARIANT* result) override {
     return EarlyVariant(9, {RefBstr(subkey), RefBstr(entry), RefBstr(Value)}, result);
   }
 };

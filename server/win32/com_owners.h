@@ -2,8 +2,8 @@
 // interface pointers. No SysFreeString, VariantClear, RegCloseKey or Release outside them.
 #pragma once
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <utility>
 
@@ -41,9 +41,15 @@ class UniqueResource {
   T value_ = Null;
 };
 
-inline void FreeBstr(BSTR b) { SysFreeString(b); }
-inline void CloseKey(HKEY key) { RegCloseKey(key); }
-inline void DestroySafeArray(SAFEARRAY* array) { SafeArrayDestroy(array); }
+inline void FreeBstr(BSTR b) {
+  SysFreeString(b);
+}
+inline void CloseKey(HKEY key) {
+  RegCloseKey(key);
+}
+inline void DestroySafeArray(SAFEARRAY* array) {
+  SafeArrayDestroy(array);
+}
 
 using UniqueBstr = UniqueResource<BSTR, FreeBstr>;
 using UniqueHkey = UniqueResource<HKEY, CloseKey>;

@@ -14,7 +14,8 @@ HMODULE g_module = nullptr;
 
 std::string Narrow(const OLECHAR* text) {
   std::string out;
-  for (; *text != 0; ++text) out.push_back(*text < 0x80 ? static_cast<char>(*text) : '\x7F');
+  for (; *text != 0; ++text)
+    out.push_back(*text < 0x80 ? static_cast<char>(*text) : '\x7F');
   return out;
 }
 
@@ -31,7 +32,8 @@ ITypeLib* LoadOwnTypeLib() {
 }
 
 // Fills EXCEPINFO for a runtime error of `cls`.
-void FillExcepInfo(const server::ClassInfo& cls, const server::CallOutcome& outcome, EXCEPINFO* excep) {
+void FillExcepInfo(const server::ClassInfo& cls, const server::CallOutcome& outcome,
+                   EXCEPINFO* excep) {
   std::memset(excep, 0, sizeof *excep);
   excep->wCode = 0;
   excep->scode = outcome.status;
@@ -41,10 +43,16 @@ void FillExcepInfo(const server::ClassInfo& cls, const server::CallOutcome& outc
 
 }  // namespace
 
-std::wstring Widen(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+std::wstring Widen(const char* text) {
+  return std::wstring(text, text + std::strlen(text));
+}
 
-void SetModule(HMODULE module) { g_module = module; }
-HMODULE Module() { return g_module; }
+void SetModule(HMODULE module) {
+  g_module = module;
+}
+HMODULE Module() {
+  return g_module;
+}
 
 GUID ParseGuid(const char* text) {
   GUID guid{};
@@ -61,11 +69,13 @@ HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo
   return library->GetTypeInfoOfGuid(ParseGuid(cls.interface_id), info);
 }
 
-HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) {
+HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count,
+                      DISPID* ids) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr) return E_POINTER;
-  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  for (UINT i = 0; i < count; ++i)
+    ids[i] = DISPID_UNKNOWN;
   if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
   const server::MethodInfo* method = server::FindMethod(cls, Narrow(names[0]));
   if (method == nullptr) return DISP_E_UNKNOWNNAME;
@@ -153,10 +163,12 @@ HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
   const server::MethodInfo& method = cls.methods[method_index];
   std::vector<VARIANTARG> storage(args);
   std::vector<VARIANTARG*> ordered;
-  for (VARIANTARG& arg : storage) ordered.push_back(&arg);
+  for (VARIANTARG& arg : storage)
+    ordered.push_back(&arg);
   const ComCall call = CallMethod(method, core, ordered.data(), result);
   if (call.binding != S_OK) return call.binding;
-  SetRuntimeErrorInfo(cls, call.outcome.error_number == 0 ? nullptr : call.outcome.description.c_str());
+  SetRuntimeErrorInfo(cls,
+                      call.outcome.error_number == 0 ? nullptr : call.outcome.description.c_str());
   return call.outcome.status;
 }
 

@@ -2,8 +2,8 @@
 // every COM object that do not depend on its interface.
 #pragma once
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <string>
 
@@ -27,7 +27,8 @@ HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo
 
 // IDispatch::GetIDsOfNames: names[0] is a method (case-insensitive), further names are its
 // parameters, whose identifiers are their positions.
-HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
+HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count,
+                      DISPID* ids);
 
 // IDispatch::Invoke by dispatch identifier, for DISPATCH_METHOD and DISPATCH_PROPERTYGET.
 HRESULT Invoke(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid, WORD flags,

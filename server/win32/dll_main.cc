@@ -1,6 +1,6 @@
 // The entry points of Corvane.dll.
-#include <windows.h>
 #include <olectl.h>
+#include <windows.h>
 
 #include "server/win32/class_factory.h"
 #include "server/win32/com_object.h"
@@ -28,8 +28,12 @@ HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return g_object_count == 0 && g_lock_count == 0 ? S_OK : S_FALSE;
 }
 
-HRESULT STDAPICALLTYPE DllRegisterServer() { return corvane::win32::RegisterServer(); }
+HRESULT STDAPICALLTYPE DllRegisterServer() {
+  return corvane::win32::RegisterServer();
+}
 
-HRESULT STDAPICALLTYPE DllUnregisterServer() { return corvane::win32::UnregisterServer(); }
+HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  return corvane::win32::UnregisterServer();
+}
 
 }  // extern "C"

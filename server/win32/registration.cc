@@ -1,8 +1,8 @@
 // Writing and removing the registration entries.
 #include "server/win32/registration.h"
 
-#include <olectl.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <string>
 
@@ -22,8 +22,8 @@ std::wstring ModulePath() {
 // Creates HKCR\`key` and sets its value `name` (null: the default value) to `value`.
 bool SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   UniqueHkey handle;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(),
-                      nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                      handle.put(), nullptr) != ERROR_SUCCESS)
     return false;
   const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   return RegSetValueExW(handle.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -31,7 +31,9 @@ bool SetText(const std::wstring& key, const wchar_t* name, const std::wstring& v
 }
 
 // Deletes HKCR\`key` when it has no subkeys left; its values go with it.
-void DeleteKeyIfEmpty(const std::wstring& key) { RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()); }
+void DeleteKeyIfEmpty(const std::wstring& key) {
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+}
 
 const wchar_t* const kClassSubkeys[] = {L"InprocServer32", L"ProgID", L"VersionIndependentProgID",
                                         L"TypeLib"};
@@ -42,7 +44,8 @@ HRESULT RegisterServer() {
   const std::wstring path = ModulePath();
   {
     ComPtr<ITypeLib> library;
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put()))) return SELFREG_E_TYPELIB;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put())))
+      return SELFREG_E_TYPELIB;
   }
   const std::wstring library_id = Widen(server::kLibraryId);
   for (const server::ClassInfo& cls : server::Classes()) {
@@ -64,7 +67,8 @@ HRESULT RegisterServer() {
 HRESULT UnregisterServer() {
   for (const server::ClassInfo& cls : server::Classes()) {
     const std::wstring clsid_key = L"CLSID\\" + Widen(cls.class_id);
-    for (const wchar_t* subkey : kClassSubkeys) DeleteKeyIfEmpty(clsid_key + L"\\" + subkey);
+    for (const wchar_t* subkey : kClassSubkeys)
+      DeleteKeyIfEmpty(clsid_key + L"\\" + subkey);
     DeleteKeyIfEmpty(clsid_key);
     const std::wstring prog_id = Widen(cls.prog_id);
     DeleteKeyIfEmpty(prog_id + L"\\CLSID");

@@ -32,10 +32,12 @@ void ForEachIndex(SAFEARRAY* array, Visit visit) {
   }
   std::vector<LONG> current = lower;  // current[d] for dimension d + 1
   for (;;) {
-    for (UINT d = 0; d < dims; ++d) index[dims - 1 - d] = current[d];
+    for (UINT d = 0; d < dims; ++d)
+      index[dims - 1 - d] = current[d];
     visit(index.data());
     UINT d = 0;
-    while (d < dims && current[d] == upper[d]) current[d] = lower[d], ++d;
+    while (d < dims && current[d] == upper[d])
+      current[d] = lower[d], ++d;
     if (d == dims) return;
     ++current[d];
   }
@@ -49,7 +51,8 @@ String FromBstr(BSTR text) {
 }
 
 BSTR ToBstr(const String& text) {
-  BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+  BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                             static_cast<UINT>(text.size()));
   if (b == nullptr) Raise(ErrorNumber::kOutOfMemory);
   return b;
 }
@@ -147,12 +150,13 @@ StringArray FromSafeArray(SAFEARRAY* array) {
     SafeArrayGetUBound(array, d + 1, &upper);
     bounds[d] = {static_cast<Long>(lower), static_cast<Long>(upper)};
   }
-  const bool fixed = (array->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED)) != 0 ||
-                     array->cLocks > 0;
+  const bool fixed =
+      (array->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED)) != 0 || array->cLocks > 0;
   // An array with an empty dimension (upper = lower - 1) holds nothing; it counts as
   // undimensioned for the component, as a script's "Array()" does.
   for (const auto& b : bounds)
-    if (b.upper < b.lower) return fixed ? StringArray::WithDimensions({{0, 0}}, true) : StringArray();
+    if (b.upper < b.lower)
+      return fixed ? StringArray::WithDimensions({{0, 0}}, true) : StringArray();
   StringArray result = StringArray::WithDimensions(bounds, fixed);
   size_t next = 0;
   ForEachIndex(array, [&](LONG* index) {
@@ -177,7 +181,8 @@ SAFEARRAY* ToSafeArray(const StringArray& array, VARTYPE element_type) {
     bounds[d].lLbound = array.bounds()[d].lower;
     bounds[d].cElements = static_cast<ULONG>(array.bounds()[d].upper - array.bounds()[d].lower + 1);
   }
-  UniqueSafeArray owner(SafeArrayCreate(element_type, static_cast<UINT>(bounds.size()), bounds.data()));
+  UniqueSafeArray owner(
+      SafeArrayCreate(element_type, static_cast<UINT>(bounds.size()), bounds.data()));
   if (!owner) Raise(ErrorNumber::kOutOfMemory);
   SAFEARRAY* out = owner.get();
   size_t next = 0;

@@ -1,0 +1,206 @@
+// Registration, activation, class objects, unload counting and the version resource.
+#include <olectl.h>
+
+#include <vector>
+
+#include "tests/com/com_support.h"
+
+namespace corvane::comtest {
+namespace {
+
+// The text of HKCR\`key` value `name` (null: default), or "<missing>".
+std::wstring ReadText(const std::wstring& key, const wchar_t* name) {
+  win32::UniqueHkey handle;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS)
+    return L"<missing>";
+  wchar_t buffer[1024];
+  DWORD size = sizeof buffer;
+  DWORD type = 0;
+  if (RegQueryValueExW(handle.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                       &size) != ERROR_SUCCESS ||
+      type != REG_SZ)
+    return L"<missing>";
+  return std::wstring(buffer, size / sizeof(wchar_t)).c_str();
+}
+
+bool KeyExists(const std::wstring& key) {
+  win32::UniqueHkey handle;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
+}
+
+struct ClassRow {
+  const wchar_t* name;
+  const wchar_t* clsid;
+  const wchar_t* prog_id;
+};
+const ClassRow kClassRows[] = {
+    {L"Tarnel", L"{8CA88E33-C0E8-11D5-B1AB-006097D869EE}", L"Corvane.Tarnel"},
+    {L"Registry", L"{8CA88E35-C0E8-11D5-B1AB-006097D869EE}", L"Corvane.Registry"},
+    {L"Declares", L"{8CA88E37-C0E8-11D5-B1AB-006097D869EE}", L"Corvane.Declares"},
+};
+
+bool EndsWithIgnoringCase(const std::wstring& text, const std::wstring& tail) {
+  return text.size() >= tail.size() &&
+         _wcsicmp(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+}
+
+TEST(Registration, EveryClassKeyReadsBack) {
+  for (const ClassRow& row : kClassRows) {
+    SCOPED_TRACE(::testing::Message() << row.prog_id);
+    const std::wstring key = std::wstring(L"CLSID\\") + row.clsid;
+    EXPECT_EQ(ReadText(key, nullptr), row.name);
+    EXPECT_TRUE(
+        EndsWithIgnoringCase(ReadText(key + L"\\InprocServer32", nullptr), L"\\Corvane.dll"));
+    EXPECT_EQ(ReadText(key + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(ReadText(key + L"\\ProgID", nullptr), row.prog_id);
+    EXPECT_EQ(ReadText(key + L"\\VersionIndependentProgID", nullptr), row.prog_id);
+    EXPECT_EQ(ReadText(key + L"\\TypeLib", nullptr), L"{8CA88E31-C0E8-11D5-B1AB-006097D869EE}");
+    EXPECT_EQ(ReadText(row.prog_id, nullptr), row.prog_id);
+    EXPECT_EQ(ReadText(std::wstring(row.prog_id) + L"\\CLSID", nullptr), row.clsid);
+  }
+  EXPECT_TRUE(KeyExists(L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}\\1.0\\409\\win32"));
+  EXPECT_TRUE(KeyExists(L"Interface\\{8CA88E32-C0E8-11D5-B1AB-006097D869EE}"));
+}
+
+// Run after "regsvr32 /u": nothing of ours is left.
+TEST(Unregistered, NoKeyIsLeft) {
+  for (const ClassRow& row : kClassRows) {
+    EXPECT_FALSE(KeyExists(std::wstring(L"CLSID\\") + row.clsid)) << row.prog_id;
+    EXPECT_FALSE(KeyExists(row.prog_id)) << row.prog_id;
+  }
+  EXPECT_FALSE(KeyExists(L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}"));
+  CLSID clsid;
+  EXPECT_NE(CLSIDFromProgID(L"Corvane.Tarnel", &clsid), S_OK);
+}
+
+TEST(Activation, CreatesEveryClassByProgIdAndByClassId) {
+  for (const ClassRow& row : kClassRows) {
+    SCOPED_TRACE(::testing::Message() << row.prog_id);
+    CLSID by_prog_id{}, by_text{};
+    ASSERT_EQ(CLSIDFromProgID(row.prog_id, &by_prog_id), S_OK);
+    ASSERT_EQ(CLSIDFromString(row.clsid, &by_text), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(by_prog_id, by_text));
+    ComPtr<IDispatch> object;
+    ASSERT_EQ(CoCreateInstance(by_prog_id, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(object.put())),
+              S_OK);
+    ComPtr<ISupportErrorInfo> support;
+    EXPECT_EQ(
+        object->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(support.put())),
+        S_OK);
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(object->QueryInterface(IID_IPersist, reinterpret_cast<void**>(unknown.put())),
+              E_NOINTERFACE);
+  }
+}
+
+using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFn = HRESULT(WINAPI*)();
+
+// An export of the module as a typed function pointer.
+template <class Fn>
+Fn Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+class EntryPoints : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(L"Corvane.dll");
+    ASSERT_NE(module_, nullptr);
+    get_class_object_ = Export<GetClassObjectFn>(module_, "DllGetClassObject");
+    can_unload_now_ = Export<CanUnloadNowFn>(module_, "DllCanUnloadNow");
+    ASSERT_NE(get_class_object_, nullptr);
+    ASSERT_NE(can_unload_now_, nullptr);
+    ASSERT_NE(GetProcAddress(module_, "DllRegisterServer"), nullptr);
+    ASSERT_NE(GetProcAddress(module_, "DllUnregisterServer"), nullptr);
+  }
+  void TearDown() override { FreeLibrary(module_); }
+
+  HMODULE module_ = nullptr;
+  GetClassObjectFn get_class_object_ = nullptr;
+  CanUnloadNowFn can_unload_now_ = nullptr;
+};
+
+TEST_F(EntryPoints, ClassObjectsRefuseOtherClassesAndAggregation) {
+  ComPtr<IClassFactory> factory;
+  EXPECT_EQ(
+      get_class_object_(kLibraryId, IID_IClassFactory, reinterpret_cast<void**>(factory.put())),
+      CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(get_class_object_(__uuidof(_Tarnel), IID_IClassFactory,
+                              reinterpret_cast<void**>(factory.put())),
+            CLASS_E_CLASSNOTAVAILABLE);
+  ASSERT_EQ(
+      get_class_object_(kTarnelClsid, IID_IClassFactory, reinterpret_cast<void**>(factory.put())),
+      S_OK);
+  ComPtr<IUnknown> object;
+  ComPtr<IUnknown> outer;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(outer.put())),
+            S_OK);
+  EXPECT_EQ(
+      factory->CreateInstance(outer.get(), IID_IUnknown, reinterpret_cast<void**>(object.put())),
+      CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object.get(), nullptr);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPersist, reinterpret_cast<void**>(object.put())),
+            E_NOINTERFACE);
+  EXPECT_EQ(get_class_object_(kTarnelClsid, IID_IClassFactory, nullptr), E_POINTER);
+}
+
+TEST_F(EntryPoints, CanUnloadNowCountsInstancesAndLocks) {
+  CoFreeUnusedLibraries();
+  EXPECT_EQ(can_unload_now_(), S_OK) << "before";
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(
+      get_class_object_(kDeclaresClsid, IID_IClassFactory, reinterpret_cast<void**>(factory.put())),
+      S_OK);
+  {
+    ComPtr<IDispatch> first, second;
+    ASSERT_EQ(
+        factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(first.put())),
+        S_OK);
+    ASSERT_EQ(
+        factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(second.put())),
+        S_OK);
+    EXPECT_EQ(can_unload_now_(), S_FALSE) << "two instances";
+    first.reset();
+    EXPECT_EQ(can_unload_now_(), S_FALSE) << "one instance";
+  }
+  EXPECT_EQ(can_unload_now_(), S_OK) << "after the instances";
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(can_unload_now_(), S_FALSE) << "locked";
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(can_unload_now_(), S_OK) << "unlocked";
+}
+
+TEST(VersionResource, NamesTheModuleAndVersion) {
+  const HMODULE module = LoadLibraryW(L"Corvane.dll");
+  ASSERT_NE(module, nullptr);
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(module, path, MAX_PATH);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<BYTE> data(size);
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, data.data()));
+  struct Row {
+    const wchar_t* field;
+    const wchar_t* expected;
+  };
+  const Row rows[] = {{L"FileVersion", L"1.01"},
+                      {L"ProductVersion", L"1.01"},
+                      {L"InternalName", L"Corvane"},
+                      {L"OriginalFilename", L"Corvane.dll"}};
+  for (const Row& row : rows) {
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + row.field;
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(
+        VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+        << query.size();
+    EXPECT_EQ(std::wstring(value), row.expected);
+  }
+  FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace corvane::comtest
