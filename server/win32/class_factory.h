@@ -1,8 +1,8 @@
 // The class object of one class: creates instances, counts server locks.
 #pragma once
 
-#include <unknwn.h>
 #include <windows.h>
+#include <unknwn.h>
 
 #include "server/method_table.h"
 

@@ -9,8 +9,8 @@
 // at one caller variable share one value inside the call.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include "server/binding.h"
 

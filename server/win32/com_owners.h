@@ -2,8 +2,8 @@
 // interface pointers. No SysFreeString, VariantClear, RegCloseKey or Release outside them.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <utility>
 

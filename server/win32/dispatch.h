@@ -2,8 +2,8 @@
 // every COM object that do not depend on its interface.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 

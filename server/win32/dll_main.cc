@@ -1,6 +1,6 @@
 // The entry points of Corvane.dll.
-#include <olectl.h>
 #include <windows.h>
+#include <olectl.h>
 
 #include "server/win32/class_factory.h"
 #include "server/win32/com_object.h"

@@ -1,8 +1,8 @@
 // Conversions between the automation's VARIANT, BSTR and SAFEARRAY and the runtime's values.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include "runtime/string_array.h"
 #include "runtime/variant.h"

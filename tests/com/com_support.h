@@ -1,8 +1,8 @@
 // Helpers for the tests that drive Corvane.dll through COM under Wine.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <gtest/gtest.h>
 

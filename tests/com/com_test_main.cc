@@ -1,6 +1,6 @@
 // The COM test program: one apartment for the whole run.
-#include <objbase.h>
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
