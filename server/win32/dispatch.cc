@@ -2,6 +2,7 @@
 #include "server/win32/dispatch.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,8 @@ HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo
   return library->GetTypeInfoOfGuid(ParseGuid(cls.interface_id), info);
 }
 
-HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count,
-                      DISPID* ids) {
+static HRESULT GetIdsOfNamesUnguarded(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names,
+                                      UINT count, DISPID* ids) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr) return E_POINTER;
@@ -109,8 +110,9 @@ void SetRuntimeErrorInfo(const server::ClassInfo& cls, const char* description) 
     SetErrorInfo(0, info.get());
 }
 
-HRESULT Invoke(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid, WORD flags,
-               DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* arg_error) {
+static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid,
+                               WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                               UINT* arg_error) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const server::MethodInfo* method = server::FindMethod(cls, static_cast<int32_t>(id));
   if (method == nullptr) return DISP_E_MEMBERNOTFOUND;
@@ -158,8 +160,8 @@ HRESULT Invoke(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid,
   return DISP_E_EXCEPTION;
 }
 
-HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
-                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
+static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_index, void* core,
+                                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
   const server::MethodInfo& method = cls.methods[method_index];
   std::vector<VARIANTARG> storage(args);
   std::vector<VARIANTARG*> ordered;
@@ -170,6 +172,36 @@ HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
   SetRuntimeErrorInfo(cls,
                       call.outcome.error_number == 0 ? nullptr : call.outcome.description.c_str());
   return call.outcome.status;
+}
+
+// No C++ exception crosses into a COM caller: whatever escapes the bodies above (an allocation
+// that failed while binding) becomes a status.
+template <class Body>
+HRESULT Guarded(Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count,
+                      DISPID* ids) {
+  return Guarded([&] { return GetIdsOfNamesUnguarded(cls, riid, names, count, ids); });
+}
+
+HRESULT Invoke(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid, WORD flags,
+               DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* arg_error) {
+  return Guarded([&] {
+    return InvokeUnguarded(cls, core, id, riid, flags, params, result, excep, arg_error);
+  });
+}
+
+HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
+                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
+  return Guarded([&] { return CallEarlyUnguarded(cls, method_index, core, args, result); });
 }
 
 VARIANTARG RefVariant(VARIANT* v) {
