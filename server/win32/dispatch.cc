@@ -204,35 +204,26 @@ HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
   return Guarded([&] { return CallEarlyUnguarded(cls, method_index, core, args, result); });
 }
 
-VARIANTARG RefVariant(VARIANT* v) {
+VARIANTARG RefTo(VARTYPE type, void* storage) {
   VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&a) = v;
+  V_VT(&a) = VT_BYREF | type;
+  V_BYREF(&a) = storage;
   return a;
+}
+VARIANTARG RefVariant(VARIANT* v) {
+  return RefTo(VT_VARIANT, v);
 }
 VARIANTARG RefBstr(BSTR* b) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_BSTR;
-  V_BSTRREF(&a) = b;
-  return a;
+  return RefTo(VT_BSTR, b);
 }
 VARIANTARG RefLong(LONG* l) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_I4;
-  V_I4REF(&a) = l;
-  return a;
+  return RefTo(VT_I4, l);
 }
 VARIANTARG RefShort(short* s) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_I2;
-  V_I2REF(&a) = s;
-  return a;
+  return RefTo(VT_I2, s);
 }
 VARIANTARG RefArray(SAFEARRAY** array) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_ARRAY | VT_BSTR;
-  V_ARRAYREF(&a) = array;
-  return a;
+  return RefTo(VT_ARRAY | VT_BSTR, array);
 }
 VARIANTARG ValBstr(BSTR b) {
   VARIANTARG a;

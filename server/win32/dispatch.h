@@ -43,7 +43,8 @@ HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
 // identifier, description: the runtime's text), or clears it when `description` is null.
 void SetRuntimeErrorInfo(const server::ClassInfo& cls, const char* description);
 
-// VARIANTARG builders for early-bound calls.
+// VARIANTARG builders for early-bound calls. RefTo: VT_BYREF | `type` pointing at `storage`.
+VARIANTARG RefTo(VARTYPE type, void* storage);
 VARIANTARG RefVariant(VARIANT* v);
 VARIANTARG RefBstr(BSTR* b);
 VARIANTARG RefLong(LONG* l);

@@ -2,6 +2,7 @@
 // cipher's results and write-back, error information, and refused Invoke input.
 #include <vector>
 
+#include "server/win32/dispatch.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {
@@ -98,24 +99,10 @@ struct Invocation {
   }
 };
 
-VARIANTARG ByRef(VARIANT* v) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&a) = v;
-  return a;
-}
-VARIANTARG ByRefBstr(BSTR* b) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_BSTR;
-  V_BSTRREF(&a) = b;
-  return a;
-}
-VARIANTARG Value(BSTR b) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BSTR;
-  V_BSTR(&a) = b;
-  return a;
-}
+using win32::RefBstr;
+using win32::RefVariant;
+using win32::ValBstr;
+
 VARIANTARG OfType(VARTYPE type) {
   VARIANTARG a;
   VariantInit(&a);
@@ -158,7 +145,7 @@ TEST(LateBinding, ScriptVariablesAreWrittenBack) {
   SetText(text.get(), L"abcdef");
   SetText(pass.get(), L"");
   Invocation call;
-  call.args = {ByRef(text.get()), ByRef(pass.get())};
+  call.args = {RefVariant(text.get()), RefVariant(pass.get())};
   ASSERT_EQ(call.Call(tarnel.get(), 0x60030004), S_OK);
   EXPECT_EQ(ToWide(V_BSTR(call.result.get())), L"]hdkeh");
   ASSERT_EQ(V_VT(pass.get()), VT_I2);
@@ -168,7 +155,7 @@ TEST(LateBinding, ScriptVariablesAreWrittenBack) {
   Invocation again;
   UniqueVariant cipher, key;
   SetText(cipher.get(), L"]hdkeh");
-  again.args = {ByRef(cipher.get()), ByRef(key.get())};  // key Empty: the text ""
+  again.args = {RefVariant(cipher.get()), RefVariant(key.get())};  // key Empty: the text ""
   ASSERT_EQ(again.Call(tarnel.get(), 0x60030005, DISPATCH_METHOD | DISPATCH_PROPERTYGET), S_OK);
   EXPECT_EQ(ToWide(V_BSTR(again.result.get())), L"abcdef");
 }
@@ -181,7 +168,7 @@ TEST(LateBinding, TypedAndByValueArguments) {
   Invocation typed;
   BSTR text_raw = text.release();
   BSTR pass_raw = pass.release();
-  typed.args = {ByRefBstr(&text_raw), ByRefBstr(&pass_raw)};
+  typed.args = {RefBstr(&text_raw), RefBstr(&pass_raw)};
   ASSERT_EQ(typed.Call(tarnel.get(), 0x60030004), S_OK);
   EXPECT_EQ(ToWide(pass_raw), L"8");
   EXPECT_EQ(ToWide(text_raw), L"abcdef");
@@ -191,7 +178,7 @@ TEST(LateBinding, TypedAndByValueArguments) {
   // Literals by value: nothing is written anywhere.
   UniqueBstr a = Bstr(L"abcdef"), b = Bstr(L"");
   Invocation literal;
-  literal.args = {Value(a.get()), Value(b.get())};
+  literal.args = {ValBstr(a.get()), ValBstr(b.get())};
   ASSERT_EQ(literal.Call(tarnel.get(), 0x60030004), S_OK);
   EXPECT_EQ(ToWide(V_BSTR(literal.result.get())), L"]hdkeh");
   EXPECT_EQ(ToWide(b.get()), L"");
@@ -204,7 +191,7 @@ TEST(LateBinding, TypedAndByValueArguments) {
   ASSERT_EQ(numeric.Call(tarnel.get(), 0x60030004), S_OK);
   UniqueBstr digits = Bstr(L"123"), empty = Bstr(L"");
   Invocation expected;
-  expected.args = {Value(digits.get()), Value(empty.get())};
+  expected.args = {ValBstr(digits.get()), ValBstr(empty.get())};
   ASSERT_EQ(expected.Call(tarnel.get(), 0x60030004), S_OK);
   EXPECT_EQ(ToWide(V_BSTR(numeric.result.get())), ToWide(V_BSTR(expected.result.get())));
 }
@@ -215,7 +202,7 @@ TEST(LateBinding, NamedArgumentsAreMatchedToParameters) {
   SetText(text.get(), L"abcdef");
   SetText(pass.get(), L"");
   // rgvarg[0] is the named salasana, rgvarg[1] the positional texti.
-  VARIANTARG rgvarg[2] = {ByRef(pass.get()), ByRef(text.get())};
+  VARIANTARG rgvarg[2] = {RefVariant(pass.get()), RefVariant(text.get())};
   DISPID named[1] = {1};
   DISPPARAMS params{rgvarg, named, 2, 1};
   UniqueVariant result;
@@ -243,7 +230,7 @@ TEST(LateBinding, RuntimeErrorFillsExcepInfo) {
   SetText(text.get(), std::wstring(300, L'x').c_str());
   SetText(pass.get(), L"p");
   Invocation call;
-  call.args = {ByRef(text.get()), ByRef(pass.get())};
+  call.args = {RefVariant(text.get()), RefVariant(pass.get())};
   ASSERT_EQ(call.Call(tarnel.get(), 0x60030004), DISP_E_EXCEPTION);
   EXPECT_EQ(call.excep.scode, static_cast<SCODE>(0x800A0006));
   EXPECT_EQ(call.excep.wCode, 0);
@@ -252,7 +239,7 @@ TEST(LateBinding, RuntimeErrorFillsExcepInfo) {
   EXPECT_EQ(V_VT(call.result.get()), VT_EMPTY);
 
   // Without an EXCEPINFO the status itself comes back.
-  VARIANTARG rgvarg[2] = {ByRef(pass.get()), ByRef(text.get())};
+  VARIANTARG rgvarg[2] = {RefVariant(pass.get()), RefVariant(text.get())};
   DISPPARAMS params{rgvarg, nullptr, 2, 0};
   EXPECT_EQ(tarnel->Invoke(0x60030004, IID_NULL, 0x409, DISPATCH_METHOD, &params, nullptr, nullptr,
                            nullptr),

@@ -2,6 +2,8 @@
 // conversions into typed parameters, write-back into typed variables, and shared variables.
 #include "server/win32/com_call.h"
 
+#include "server/win32/dispatch.h"
+
 #include "runtime/errors.h"
 #include "tests/com/com_support.h"
 
@@ -51,13 +53,6 @@ win32::ComCall Call(const MethodInfo& method, std::vector<VARIANTARG> args, VARI
   return win32::CallMethod(method, nullptr, ordered.data(), result);
 }
 
-VARIANTARG RefTo(VARIANT* v) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&a) = v;
-  return a;
-}
-
 SAFEARRAY* BstrArray(std::initializer_list<const wchar_t*> items, LONG lower = 0) {
   SAFEARRAYBOUND bound{static_cast<ULONG>(items.size()), lower};
   SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
@@ -94,22 +89,20 @@ std::vector<std::wstring> Elements(SAFEARRAY* array) {
 TEST(ComCall, AScriptVariableReceivesAnArrayOfVariants) {
   UniqueVariant variable;  // a script's fresh variable: Empty
   UniqueVariant result;
-  ASSERT_EQ(Call(kAppend, {RefTo(variable.get())}, result.get()).outcome.status, S_OK);
+  ASSERT_EQ(Call(kAppend, {win32::RefVariant(variable.get())}, result.get()).outcome.status, S_OK);
   ASSERT_EQ(V_VT(variable.get()), VT_ARRAY | VT_VARIANT);
   EXPECT_EQ(Elements(V_ARRAY(variable.get())), std::vector<std::wstring>{L"x"});
   EXPECT_EQ(V_I4(result.get()), 0);
 
   // Called again with the array it now holds.
-  ASSERT_EQ(Call(kAppend, {RefTo(variable.get())}, result.get()).outcome.status, S_OK);
+  ASSERT_EQ(Call(kAppend, {win32::RefVariant(variable.get())}, result.get()).outcome.status, S_OK);
   EXPECT_EQ(Elements(V_ARRAY(variable.get())), (std::vector<std::wstring>{L"x", L"x"}));
 }
 
 TEST(ComCall, ATypedArrayIsResizedInPlace) {
   SAFEARRAY* array = BstrArray({L"a", L"b"});
   SAFEARRAY* const before = array;
-  VARIANTARG typed;
-  V_VT(&typed) = VT_BYREF | VT_ARRAY | VT_BSTR;
-  V_ARRAYREF(&typed) = &array;
+  VARIANTARG typed = win32::RefArray(&array);
   UniqueVariant result;
   ASSERT_EQ(Call(kAppend, {typed}, result.get()).outcome.status, S_OK);
   EXPECT_EQ(array, before);
@@ -137,9 +130,7 @@ TEST(ComCall, ArraysTheResizeRefusesStayUntouched) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     SAFEARRAY* array = row.array;
-    VARIANTARG typed;
-    V_VT(&typed) = VT_BYREF | VT_ARRAY | VT_BSTR;
-    V_ARRAYREF(&typed) = &array;
+    const VARIANTARG typed = win32::RefArray(&array);
     UniqueVariant result;
     const win32::ComCall call = Call(kAppend, {typed}, result.get());
     EXPECT_EQ(call.binding, S_OK);
@@ -150,10 +141,7 @@ TEST(ComCall, ArraysTheResizeRefusesStayUntouched) {
     SafeArrayDestroy(array);
   }
   UniqueBstr text = Bstr(L"not an array");
-  VARIANTARG value;
-  V_VT(&value) = VT_BSTR;
-  V_BSTR(&value) = text.get();
-  EXPECT_EQ(Call(kAppend, {value}, nullptr).binding, DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(Call(kAppend, {win32::ValBstr(text.get())}, nullptr).binding, DISP_E_TYPEMISMATCH);
 }
 
 TEST(ComCall, ScalarsAreConvertedAndWrittenBackInTheCallersType) {
@@ -164,7 +152,7 @@ TEST(ComCall, ScalarsAreConvertedAndWrittenBackInTheCallersType) {
   V_VT(&half) = VT_R8;
   V_R8(&half) = 2.5;  // rounds half to even for the Integer
   UniqueVariant result;
-  ASSERT_EQ(Call(kBump, {RefTo(n.get()), half}, result.get()).outcome.status, S_OK);
+  ASSERT_EQ(Call(kBump, {win32::RefVariant(n.get()), half}, result.get()).outcome.status, S_OK);
   ASSERT_EQ(V_VT(n.get()), VT_I4);
   EXPECT_EQ(V_I4(n.get()), 13);
   ASSERT_EQ(V_VT(result.get()), VT_I2);
@@ -172,31 +160,27 @@ TEST(ComCall, ScalarsAreConvertedAndWrittenBackInTheCallersType) {
 
   // A typed Double variable keeps its type.
   double d = 41;
-  VARIANTARG typed;
-  V_VT(&typed) = VT_BYREF | VT_R8;
-  V_R8REF(&typed) = &d;
+  const VARIANTARG typed = win32::RefTo(VT_R8, &d);
   ASSERT_EQ(Call(kBump, {typed, half}, result.get()).outcome.status, S_OK);
   EXPECT_EQ(d, 42);
 
   // Text that is no number, and a number beyond Long.
   UniqueVariant word;
   SetText(word.get(), L"twelve");
-  const win32::ComCall mismatch = Call(kBump, {RefTo(word.get()), half}, result.get());
+  const win32::ComCall mismatch = Call(kBump, {win32::RefVariant(word.get()), half}, result.get());
   EXPECT_EQ(mismatch.binding, DISP_E_TYPEMISMATCH);
   EXPECT_EQ(mismatch.bad_argument, 0u);
   VARIANTARG huge;
   V_VT(&huge) = VT_R8;
   V_R8(&huge) = 1e12;
-  const win32::ComCall overflow = Call(kBump, {RefTo(n.get()), huge}, result.get());
+  const win32::ComCall overflow = Call(kBump, {win32::RefVariant(n.get()), huge}, result.get());
   EXPECT_EQ(overflow.binding, DISP_E_OVERFLOW);
   EXPECT_EQ(overflow.bad_argument, 1u);
 }
 
 TEST(ComCall, OneTypedVariableForTwoParametersIsOneValue) {
   BSTR shared = SysAllocString(L"b");
-  VARIANTARG ref;
-  V_VT(&ref) = VT_BYREF | VT_BSTR;
-  V_BSTRREF(&ref) = &shared;
+  const VARIANTARG ref = win32::RefBstr(&shared);
   UniqueVariant result;
   ASSERT_EQ(Call(kOverwrite, {ref, ref}, result.get()).outcome.status, S_OK);
   EXPECT_EQ(ToWide(V_BSTR(result.get())), L"A");
