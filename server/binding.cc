@@ -52,27 +52,35 @@ bool IsMissingArgument(const Variant& value) {
   return value.kind() == VariantKind::kError && value.error_code() == kParamNotFound;
 }
 
+Status LoadArgument(Slot& slot, const Variant& value) {
+  if (IsMissingArgument(value)) return kParamNotOptional;
+  try {
+    LoadSlot(slot, value);
+  } catch (const rt::RuntimeError& error) {
+    return BindingStatus(error);
+  }
+  return kOk;
+}
+
 CallOutcome RunMethod(const MethodInfo& method, void* object, CallFrame& frame) {
   CallOutcome outcome;
   if (method.thunk == nullptr) {
     outcome.status = kNotImplemented;
     return outcome;
   }
-  try {
-    outcome.result = method.thunk(object, frame);
-  } catch (const rt::RuntimeError& error) {
+  auto fail_with = [&outcome](const rt::RuntimeError& error) {
     outcome.status = RuntimeErrorStatus(error.number());
     outcome.error_number = error.number();
     outcome.description = error.what();
-    outcome.result = Variant();
+  };
+  try {
+    outcome.result = method.thunk(object, frame);
+  } catch (const rt::RuntimeError& error) {
+    fail_with(error);
   } catch (const std::bad_alloc&) {
-    outcome.status = RuntimeErrorStatus(static_cast<int32_t>(rt::ErrorNumber::kOutOfMemory));
-    outcome.error_number = static_cast<int32_t>(rt::ErrorNumber::kOutOfMemory);
-    outcome.description = rt::DescribeError(outcome.error_number);
-    outcome.result = Variant();
+    fail_with(rt::RuntimeError(rt::ErrorNumber::kOutOfMemory));
   } catch (...) {
     outcome.status = kUnexpected;
-    outcome.result = Variant();
   }
   return outcome;
 }

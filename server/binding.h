@@ -27,6 +27,10 @@ Status BindingStatus(const rt::RuntimeError& error);
 // True for the Error value that marks an omitted argument (DISP_E_PARAMNOTFOUND).
 bool IsMissingArgument(const Variant& value);
 
+// Binds a caller's value to a scalar or Variant slot: kParamNotOptional for an omitted
+// argument, the BindingStatus of a failed conversion, or kOk.
+Status LoadArgument(Slot& slot, const Variant& value);
+
 // What one call of a method produced.
 struct CallOutcome {
   Status status = kOk;       // kOk, kNotImplemented, kOutOfMemory, kUnexpected or a runtime error's

@@ -29,13 +29,7 @@ Status Bind(const ParamInfo& param, size_t i, std::span<Argument* const> args, C
   }
   const auto* value = std::get_if<Variant>(&arg);
   if (value == nullptr) return kTypeMismatch;
-  if (IsMissingArgument(*value)) return kParamNotOptional;
-  try {
-    LoadSlot(slot, *value);
-  } catch (const rt::RuntimeError& error) {
-    return BindingStatus(error);
-  }
-  return kOk;
+  return LoadArgument(slot, *value);
 }
 
 void WriteBack(const MethodInfo& method, std::span<Argument* const> args, CallFrame& frame) {

@@ -184,12 +184,7 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
         LoadArray(slot, t);
         loaded[i] = slot.array;
       } else {
-        const Variant value = FromVariant(*args[i]);
-        if (server::IsMissingArgument(value)) {
-          call.binding = DISP_E_PARAMNOTOPTIONAL;
-        } else {
-          server::LoadSlot(slot, value);
-        }
+        call.binding = server::LoadArgument(slot, FromVariant(*args[i]));
       }
     } catch (const rt::RuntimeError& error) {
       call.binding = server::BindingStatus(error);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "server/method_table.h"
+#include "server/win32/dispatch.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {
@@ -17,13 +18,6 @@ ComPtr<ITypeLib> LoadLibraryOfModule() {
   ComPtr<ITypeLib> library;
   EXPECT_EQ(LoadTypeLibEx(L"Corvane.dll", REGKIND_NONE, library.put()), S_OK);
   return library;
-}
-
-GUID Guid(const char* text) {
-  GUID guid{};
-  const std::wstring wide(text, text + strlen(text));
-  CLSIDFromString(wide.c_str(), &guid);
-  return guid;
 }
 
 std::string NameOf(ITypeInfo* info, MEMBERID id) {
@@ -100,7 +94,7 @@ TEST(TypeLibrary, ClassesAreCreatableWithOneDefaultInterface) {
   for (const server::ClassInfo& cls : server::Classes()) {
     SCOPED_TRACE(cls.name);
     ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(Guid(cls.class_id), coclass.put()), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(win32::ParseGuid(cls.class_id), coclass.put()), S_OK);
     EXPECT_EQ(NameOf(coclass.get(), MEMBERID_NIL), cls.name);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
@@ -118,7 +112,7 @@ TEST(TypeLibrary, ClassesAreCreatableWithOneDefaultInterface) {
     ASSERT_EQ(coclass->GetRefTypeInfo(ref, interface_info.put()), S_OK);
     TYPEATTR* iattr = nullptr;
     ASSERT_EQ(interface_info->GetTypeAttr(&iattr), S_OK);
-    EXPECT_TRUE(IsEqualGUID(iattr->guid, Guid(cls.interface_id)));
+    EXPECT_TRUE(IsEqualGUID(iattr->guid, win32::ParseGuid(cls.interface_id)));
     interface_info->ReleaseTypeAttr(iattr);
   }
 }
@@ -129,7 +123,8 @@ TEST(TypeLibrary, InterfacesMatchTheMethodTables) {
   for (const server::ClassInfo& cls : server::Classes()) {
     SCOPED_TRACE(cls.interface_name);
     ComPtr<ITypeInfo> dispatch_info;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(Guid(cls.interface_id), dispatch_info.put()), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(win32::ParseGuid(cls.interface_id), dispatch_info.put()),
+              S_OK);
     EXPECT_EQ(NameOf(dispatch_info.get(), MEMBERID_NIL), cls.interface_name);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(dispatch_info->GetTypeAttr(&attr), S_OK);
