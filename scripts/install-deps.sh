@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the builds need on a Debian machine, only what is missing.
 #   scripts/install-deps.sh native          the native build, its tests and benchmarks
-#   scripts/install-deps.sh native windows  also MinGW-w64 (i686), Wine (32-bit) and Xvfb
+#   scripts/install-deps.sh native windows  also MinGW-w64 (i686 and x86_64), Wine (32-bit and
+#                                           64-bit) and Xvfb
 set -euo pipefail
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
 native=(cmake make g++ googletest libgtest-dev libbenchmark-dev)
-windows=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev xvfb xauth)
+windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev
+         xvfb xauth)
 
 wanted=()
 for part in "$@"; do

@@ -74,7 +74,7 @@ HRESULT UnregisterServer() {
     DeleteKeyIfEmpty(prog_id + L"\\CLSID");
     DeleteKeyIfEmpty(prog_id);
   }
-  const HRESULT hr = UnRegisterTypeLib(ParseGuid(server::kLibraryId), 1, 0, 0x409, SYS_WIN32);
+  const HRESULT hr = UnRegisterTypeLib(ParseGuid(server::kLibraryId), 1, 0, 0x409, kOwnSysKind);
   return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS ? S_OK : SELFREG_E_TYPELIB;
 }
 

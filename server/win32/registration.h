@@ -2,8 +2,15 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 
 namespace corvane::win32 {
+
+// The platform this module is built for, as the type library records it and as its
+// registration is keyed: TypeLib\{libid}\1.0\409\win32 or ...\win64. A 32-bit and a 64-bit
+// Corvane.dll register side by side.
+inline constexpr SYSKIND kOwnSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+inline constexpr const wchar_t* kOwnSysKindKey = sizeof(void*) == 8 ? L"win64" : L"win32";
 
 // Registers the embedded type library and, per class, CLSID\{clsid} (default: the class name)
 // with InprocServer32 (this module's path, ThreadingModel Apartment), ProgID,

@@ -1,8 +1,9 @@
-// Registration, activation, class objects, unload counting and the version resource.
+// Registration, activation, class objects and unload counting.
 #include <olectl.h>
 
 #include <vector>
 
+#include "server/win32/registration.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {
@@ -58,7 +59,10 @@ TEST(Registration, EveryClassKeyReadsBack) {
     EXPECT_EQ(ReadText(row.prog_id, nullptr), row.prog_id);
     EXPECT_EQ(ReadText(std::wstring(row.prog_id) + L"\\CLSID", nullptr), row.clsid);
   }
-  EXPECT_TRUE(KeyExists(L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}\\1.0\\409\\win32"));
+  const std::wstring library = L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}\\1.0\\409\\";
+  EXPECT_TRUE(KeyExists(library + win32::kOwnSysKindKey));
+  // The other platform's key belongs to the other build of the DLL.
+  EXPECT_FALSE(KeyExists(library + (win32::kOwnSysKind == SYS_WIN64 ? L"win32" : L"win64")));
   EXPECT_TRUE(KeyExists(L"Interface\\{8CA88E32-C0E8-11D5-B1AB-006097D869EE}"));
 }
 
@@ -170,36 +174,6 @@ TEST_F(EntryPoints, CanUnloadNowCountsInstancesAndLocks) {
   EXPECT_EQ(can_unload_now_(), S_FALSE) << "locked";
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(can_unload_now_(), S_OK) << "unlocked";
-}
-
-TEST(VersionResource, NamesTheModuleAndVersion) {
-  const HMODULE module = LoadLibraryW(L"Corvane.dll");
-  ASSERT_NE(module, nullptr);
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(module, path, MAX_PATH);
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-  ASSERT_GT(size, 0u);
-  std::vector<BYTE> data(size);
-  ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, data.data()));
-  struct Row {
-    const wchar_t* field;
-    const wchar_t* expected;
-  };
-  const Row rows[] = {{L"FileVersion", L"1.01"},
-                      {L"ProductVersion", L"1.01"},
-                      {L"InternalName", L"Corvane"},
-                      {L"OriginalFilename", L"Corvane.dll"}};
-  for (const Row& row : rows) {
-    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + row.field;
-    wchar_t* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(
-        VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
-        << query.size();
-    EXPECT_EQ(std::wstring(value), row.expected);
-  }
-  FreeLibrary(module);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The compiled type library against the method tables the dispatcher uses: library identity,
 // class and interface flags, and per method its name, dispatch identifier, vtable slot,
-// parameter names, directions and types.
+// parameter names, directions and types. Run on this tree's DLL and on the peer 32-bit DLL,
+// whose library is loaded as data, so both builds are held to the same tables.
 #include <string>
 
 #include "server/method_table.h"
 #include "server/win32/dispatch.h"
 #include "tests/com/com_support.h"
+#include "tests/com/dll_under_test.h"
 
 namespace corvane::comtest {
 namespace {
@@ -14,11 +16,13 @@ using server::Direction;
 using server::ParamType;
 using server::ResultType;
 
-ComPtr<ITypeLib> LoadLibraryOfModule() {
+ComPtr<ITypeLib> LoadLibraryOf(const DllUnderTest& dll) {
   ComPtr<ITypeLib> library;
-  EXPECT_EQ(LoadTypeLibEx(L"Corvane.dll", REGKIND_NONE, library.put()), S_OK);
+  EXPECT_EQ(LoadTypeLibEx(dll.path.c_str(), REGKIND_NONE, library.put()), S_OK);
   return library;
 }
+
+class TypeLibrary : public ::testing::TestWithParam<DllUnderTest> {};
 
 std::string NameOf(ITypeInfo* info, MEMBERID id) {
   UniqueBstr name;
@@ -72,8 +76,8 @@ std::string ExpectedResult(ResultType type) {
   return "";
 }
 
-TEST(TypeLibrary, LibraryIdentity) {
-  auto library = LoadLibraryOfModule();
+TEST_P(TypeLibrary, LibraryIdentity) {
+  auto library = LoadLibraryOf(GetParam());
   ASSERT_TRUE(library);
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
@@ -81,15 +85,15 @@ TEST(TypeLibrary, LibraryIdentity) {
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 0);
   EXPECT_EQ(attr->lcid, 0x409u);
-  EXPECT_EQ(attr->syskind, SYS_WIN32);
+  EXPECT_EQ(attr->syskind, GetParam().syskind);
   library->ReleaseTLibAttr(attr);
   UniqueBstr name;
   library->GetDocumentation(-1, name.put(), nullptr, nullptr, nullptr);
   EXPECT_EQ(ToWide(name.get()), L"Corvane");
 }
 
-TEST(TypeLibrary, ClassesAreCreatableWithOneDefaultInterface) {
-  auto library = LoadLibraryOfModule();
+TEST_P(TypeLibrary, ClassesAreCreatableWithOneDefaultInterface) {
+  auto library = LoadLibraryOf(GetParam());
   ASSERT_TRUE(library);
   for (const server::ClassInfo& cls : server::Classes()) {
     SCOPED_TRACE(cls.name);
@@ -117,8 +121,8 @@ TEST(TypeLibrary, ClassesAreCreatableWithOneDefaultInterface) {
   }
 }
 
-TEST(TypeLibrary, InterfacesMatchTheMethodTables) {
-  auto library = LoadLibraryOfModule();
+TEST_P(TypeLibrary, InterfacesMatchTheMethodTables) {
+  auto library = LoadLibraryOf(GetParam());
   ASSERT_TRUE(library);
   for (const server::ClassInfo& cls : server::Classes()) {
     SCOPED_TRACE(cls.interface_name);
@@ -151,6 +155,7 @@ TEST(TypeLibrary, InterfacesMatchTheMethodTables) {
       FUNCDESC* func = nullptr;
       ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &func), S_OK);
       EXPECT_EQ(func->memid, method.dispid);
+      // The loader gives vtable offsets in this process's pointer size, whatever the library's.
       EXPECT_EQ(func->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)))
           << "after IUnknown and IDispatch";
       EXPECT_EQ(func->invkind, INVOKE_FUNC);
@@ -186,6 +191,12 @@ TEST(TypeLibrary, InterfacesMatchTheMethodTables) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Own, TypeLibrary, ::testing::Values(OwnDll()),
+                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Peer, TypeLibrary, ::testing::ValuesIn(PeerDlls()),
+                         [](const auto& info) { return info.param.label; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TypeLibrary);
 
 }  // namespace
 }  // namespace corvane::comtest
