@@ -1,6 +1,7 @@
 // Conversions, checked arithmetic and number text.
 #include "runtime/convert.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -143,6 +144,36 @@ String Str(Long value) {
   return value >= 0 ? u" " + CStr(value) : CStr(value);
 }
 
+namespace {
+
+// The decimal exponent of the first non-zero digit of a number text in from_chars form
+// (digits[.digits][e[+-]digits]): 399 for "1000e396", -401 for "0.0001e-397". The exponent is
+// saturated, so no text overflows the count. Only called for a text out of Double's range,
+// which has a non-zero digit.
+long long LeadingDigitExponent(const std::string& ascii) {
+  constexpr long long kSaturated = 1'000'000'000'000LL;
+  const size_t e = std::min(ascii.find('e'), ascii.size());
+  const size_t point = std::min(ascii.find('.'), e);
+  long long exponent = 0;
+  bool negative = false;
+  for (size_t i = e + 1; i < ascii.size(); ++i) {
+    if (ascii[i] == '-') negative = true;
+    if (ascii[i] >= '0' && ascii[i] <= '9')
+      exponent = std::min(kSaturated, exponent * 10 + (ascii[i] - '0'));
+  }
+  if (negative) exponent = -exponent;
+  for (size_t i = 0; i < e; ++i) {
+    if (ascii[i] < '1' || ascii[i] > '9') continue;
+    // Digit i stands for 10^(point - 1 - i) before the point, 10^(point - i) after it.
+    const long long place =
+        static_cast<long long>(point) - static_cast<long long>(i) - (i < point ? 1 : 0);
+    return place + exponent;
+  }
+  return -kSaturated;
+}
+
+}  // namespace
+
 double ParseDouble(StringView text) {
   size_t i = 0;
   const size_t n = text.size();
@@ -180,7 +211,7 @@ double ParseDouble(StringView text) {
   const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
   if (error == std::errc::result_out_of_range) {
     // Underflow reads as 0; only a magnitude beyond Double overflows.
-    if (ascii.find("e-") == std::string::npos) Raise(ErrorNumber::kOverflow);
+    if (LeadingDigitExponent(ascii) >= 0) Raise(ErrorNumber::kOverflow);
     value = 0;
   } else if (error != std::errc() || end != ascii.data() + ascii.size()) {
     Raise(ErrorNumber::kTypeMismatch);

@@ -35,7 +35,9 @@ StringArray StringArray::WithDimensions(std::vector<Bound> bounds, bool fixed_si
   size_t count = 1;
   for (const Bound& b : bounds) {
     if (b.upper < b.lower) Raise(ErrorNumber::kSubscript);
-    count *= static_cast<size_t>(static_cast<long long>(b.upper) - b.lower + 1);
+    // A caller's array may claim any bounds: a count beyond memory is refused, never wrapped.
+    const long long size = static_cast<long long>(b.upper) - b.lower + 1;  // up to 2^32
+    if (__builtin_mul_overflow(count, size, &count)) Raise(ErrorNumber::kOutOfMemory);
   }
   StringArray array;
   ResizeElements(array.elements_, count);

@@ -21,7 +21,10 @@ String FromUtf8(std::string_view utf8) {
       if ((c >> 6) != 2) ok = false;
       cp = (cp << 6) | (c & 0x3F);
     }
-    if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    // The shortest form only: C0 80 is not U+0000, E0 80 AF is not "/".
+    constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (!ok || cp < kLeast[extra < 0 ? 0 : extra] || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back(u'\uFFFD');
       ++i;
       continue;

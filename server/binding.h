@@ -31,6 +31,21 @@ bool IsMissingArgument(const Variant& value);
 // argument, the BindingStatus of a failed conversion, or kOk.
 Status LoadArgument(Slot& slot, const Variant& value);
 
+// The earlier parameter whose slot parameter `i` shares, or -1. Only ByRef parameters of one
+// type bound to one caller variable (`same_variable(earlier)` is true) share a value; a ByVal
+// parameter is always a copy of its own, taken before the body runs.
+template <class SameVariable>
+int SharedWith(const MethodInfo& method, size_t i, SameVariable same_variable) {
+  const ParamInfo& param = method.params[i];
+  if (param.direction != Direction::kByRef) return -1;
+  for (size_t earlier = 0; earlier < i; ++earlier) {
+    const ParamInfo& other = method.params[earlier];
+    if (other.direction == Direction::kByRef && other.type == param.type && same_variable(earlier))
+      return static_cast<int>(earlier);
+  }
+  return -1;
+}
+
 // What one call of a method produced.
 struct CallOutcome {
   Status status = kOk;       // kOk, kNotImplemented, kOutOfMemory, kUnexpected or a runtime error's

@@ -7,13 +7,13 @@ namespace corvane::server {
 namespace {
 
 // Binds argument `i` to the next parameter of the frame; returns a binding status.
-Status Bind(const ParamInfo& param, size_t i, std::span<Argument* const> args, CallFrame& frame) {
-  // The same variable given for an earlier parameter of the same type: one value.
-  for (size_t earlier = 0; earlier < i; ++earlier) {
-    if (args[earlier] == args[i] && frame.slot(earlier).type == param.type) {
-      frame.ShareSlot(earlier);
-      return kOk;
-    }
+Status Bind(const MethodInfo& method, size_t i, std::span<Argument* const> args, CallFrame& frame) {
+  const ParamInfo& param = method.params[i];
+  const int shared =
+      SharedWith(method, i, [&](size_t earlier) { return args[earlier] == args[i]; });
+  if (shared >= 0) {
+    frame.ShareSlot(static_cast<size_t>(shared));
+    return kOk;
   }
   Slot& slot = frame.AddSlot(param.type);
   Argument& arg = *args[i];
@@ -34,8 +34,8 @@ Status Bind(const ParamInfo& param, size_t i, std::span<Argument* const> args, C
 
 void WriteBack(const MethodInfo& method, std::span<Argument* const> args, CallFrame& frame) {
   for (size_t i = 0; i < method.params.size(); ++i) {
-    if (method.params[i].direction != Direction::kByRef) continue;
     Slot& slot = frame.slot(i);
+    if (method.params[i].direction != Direction::kByRef || !slot.assigned) continue;
     if (slot.type == ParamType::kStringArray) {
       *args[i] = slot.array;
     } else {
@@ -62,7 +62,7 @@ DispatchResult Call(Instance& instance, const MethodInfo* method, std::span<Argu
   }
   CallFrame frame;
   for (size_t i = 0; i < args.size(); ++i) {
-    const Status status = Bind(method->params[i], i, args, frame);
+    const Status status = Bind(*method, i, args, frame);
     if (status != kOk) {
       out.status = status;
       out.arg_error = static_cast<int>(i);

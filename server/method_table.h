@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/by_ref.h"
 #include "runtime/string_array.h"
 #include "runtime/variant.h"
 
@@ -21,10 +22,12 @@ enum class ParamType { kString, kLong, kInteger, kVariant, kStringArray };
 enum class Direction { kByVal, kByRef };
 enum class ResultType { kNone, kVariant, kString, kLong, kInteger };
 
-// One value slot of a call: the parameter's own runtime value. Two parameters bound to one
-// caller variable share one slot, so the callee sees one value.
+// One value slot of a call: the parameter's own runtime value. Two ByRef parameters bound to
+// one caller variable share one slot, so the callee sees one value; a ByVal parameter always
+// has a slot of its own.
 struct Slot {
   ParamType type = ParamType::kVariant;
+  bool assigned = false;  // the method assigned the value: a ByRef slot is written back
   String string;
   Long long_value = 0;
   Integer integer = 0;
@@ -43,11 +46,12 @@ class CallFrame {
   size_t size() const { return params_.size(); }
   Slot& slot(size_t parameter) { return *params_[parameter]; }
 
-  String& string(size_t i) { return slot(i).string; }
-  Long& long_value(size_t i) { return slot(i).long_value; }
-  Integer& integer(size_t i) { return slot(i).integer; }
-  Variant& variant(size_t i) { return slot(i).variant; }
-  StringArray& array(size_t i) { return slot(i).array; }
+  // The parameters as the method sees them: reads give the value, assignments mark the slot.
+  ByRef<String> string(size_t i) { return {slot(i).string, slot(i).assigned}; }
+  ByRef<Long> long_value(size_t i) { return {slot(i).long_value, slot(i).assigned}; }
+  ByRef<Integer> integer(size_t i) { return {slot(i).integer, slot(i).assigned}; }
+  ByRef<Variant> variant(size_t i) { return {slot(i).variant, slot(i).assigned}; }
+  ByRef<StringArray> array(size_t i) { return {slot(i).array, slot(i).assigned}; }
 
  private:
   std::deque<Slot> storage_;   // stable addresses

@@ -48,7 +48,7 @@ void RequireCipherText(const Variant& argument) {
 }
 
 // Reduces the pass phrase in `salasana` to the key and stores it there as an Integer.
-void DeriveKey(Variant& salasana) {
+void DeriveKey(ByRef<Variant>& salasana) {
   Byte length = 0;
   Integer sum = 0;
   Byte p = 0;
@@ -66,7 +66,7 @@ void DeriveKey(Variant& salasana) {
   Skip([&] { salasana = Variant::OfInteger(key); });
 }
 
-Variant Shift(Variant& texti, Variant& salasana, Direction direction) {
+Variant Shift(ByRef<Variant> texti, ByRef<Variant> salasana, Direction direction) {
   RequireCipherText(texti);
   RequireCipherText(salasana);
 
@@ -107,11 +107,11 @@ Variant Shift(Variant& texti, Variant& salasana, Direction direction) {
 
 }  // namespace
 
-Variant Tarnel::Encrypt(Variant& texti, Variant& salasana) {
+Variant Tarnel::Encrypt(ByRef<Variant> texti, ByRef<Variant> salasana) {
   return Shift(texti, salasana, Direction::kEncrypt);
 }
 
-Variant Tarnel::Decrypt(Variant& texti, Variant& salasana) {
+Variant Tarnel::Decrypt(ByRef<Variant> texti, ByRef<Variant> salasana) {
   return Shift(texti, salasana, Direction::kDecrypt);
 }
 

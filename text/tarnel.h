@@ -1,6 +1,7 @@
 // Tarnel: the text utilities class. It keeps no state between calls.
 #pragma once
 
+#include "runtime/by_ref.h"
 #include "runtime/variant.h"
 
 namespace corvane {
@@ -16,10 +17,10 @@ class Tarnel {
   // `texti` is never written.
   // Raises 6 when either text has more than 255 characters or is Null, and 13 when either
   // holds an Error value; both arguments are then unchanged.
-  Variant Encrypt(Variant& texti, Variant& salasana);
+  Variant Encrypt(ByRef<Variant> texti, ByRef<Variant> salasana);
 
   // Deciphers `texti` under `salasana`, with the opposite shifts; otherwise as Encrypt.
-  Variant Decrypt(Variant& texti, Variant& salasana);
+  Variant Decrypt(ByRef<Variant> texti, ByRef<Variant> salasana);
 };
 
 }  // namespace corvane

@@ -109,6 +109,13 @@ void StoreTyped(const Variant& value, VARTYPE type, void* storage) {
     UniqueBstr old(*target);
     *target = V_BSTR(v.get());
     V_VT(v.get()) = VT_EMPTY;  // ownership moved to the caller
+  } else if (type == VT_DECIMAL) {
+    // A DECIMAL fills a whole VARIANT, its first word overlaying the type; the caller's first
+    // word is kept.
+    auto* target = static_cast<DECIMAL*>(storage);
+    const USHORT reserved = target->wReserved;
+    *target = V_DECIMAL(v.get());
+    target->wReserved = reserved;
   } else if (const size_t size = FixedSizeOf(type); size != 0) {
     std::memcpy(storage, &V_I1(v.get()), size);
   }
@@ -162,29 +169,28 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
   }
 
   std::vector<Target> targets(count);
-  std::vector<StringArray> loaded(count);  // arrays as read, to skip an unchanged write-back
   CallFrame frame;
   for (size_t i = 0; i < count; ++i) {
     const server::ParamInfo& param = method.params[i];
     Target& t = targets[i];
     t = TargetOf(args[i]);
-    bool shared = false;
-    for (size_t earlier = 0; earlier < i && t.identity() != nullptr; ++earlier) {
-      if (targets[earlier].identity() == t.identity() && frame.slot(earlier).type == param.type) {
-        frame.ShareSlot(earlier);
-        loaded[i] = loaded[earlier];
-        shared = true;
-        break;
-      }
+    const int shared = server::SharedWith(method, i, [&](size_t earlier) {
+      return t.identity() != nullptr && targets[earlier].identity() == t.identity();
+    });
+    if (shared >= 0) {
+      frame.ShareSlot(static_cast<size_t>(shared));
+      continue;
     }
-    if (shared) continue;
     Slot& slot = frame.AddSlot(param.type);
     try {
       if (param.type == ParamType::kStringArray) {
         LoadArray(slot, t);
-        loaded[i] = slot.array;
       } else {
-        call.binding = server::LoadArgument(slot, FromVariant(*args[i]));
+        const ForeignKind foreign =
+            param.type == ParamType::kString || param.type == ParamType::kVariant
+                ? ForeignKind::kAsText
+                : ForeignKind::kAsNumber;
+        call.binding = server::LoadArgument(slot, FromVariant(*args[i], foreign));
       }
     } catch (const rt::RuntimeError& error) {
       call.binding = server::BindingStatus(error);
@@ -200,9 +206,11 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
   try {
     for (size_t i = 0; i < count; ++i) {
       Target& t = targets[i];
-      if (method.params[i].direction != Direction::kByRef || t.identity() == nullptr) continue;
       const Slot& slot = frame.slot(i);
-      if (slot.type == ParamType::kStringArray && slot.array == loaded[i]) continue;
+      // A parameter the method only read leaves the caller's variable exactly as it was.
+      if (method.params[i].direction != Direction::kByRef || t.identity() == nullptr ||
+          !slot.assigned)
+        continue;
       WriteBack(slot, t);
     }
     if (result != nullptr && call.outcome.status == server::kOk)

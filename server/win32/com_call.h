@@ -5,8 +5,10 @@
 //   - a value of any automation type (converted with the runtime's rules into a temporary),
 //   - VT_BYREF | the exact type (a typed caller's variable, an early-bound parameter), or
 //   - VT_BYREF | VT_VARIANT (a script's variable).
-// ByRef parameters are written back on success and on failure alike; two parameters that point
-// at one caller variable share one value inside the call.
+// A ByRef parameter that the method assigned is written back, on success and on failure alike,
+// in the kind the method gave it; one the method only read leaves the caller's variable exactly
+// as it was. Two ByRef parameters that point at one caller variable share one value inside the
+// call; a ByVal parameter is always a copy of its own.
 #pragma once
 
 #include <windows.h>

@@ -113,6 +113,8 @@ void SetRuntimeErrorInfo(const server::ClassInfo& cls, const char* description) 
 static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid,
                                WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                                UINT* arg_error) {
+  // Whatever this call answers, a client must not read a description left by an earlier one.
+  SetRuntimeErrorInfo(cls, nullptr);
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const server::MethodInfo* method = server::FindMethod(cls, static_cast<int32_t>(id));
   if (method == nullptr) return DISP_E_MEMBERNOTFOUND;
@@ -150,10 +152,7 @@ static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID 
     return call.binding;
   }
   const server::CallOutcome& outcome = call.outcome;
-  if (outcome.error_number == 0) {
-    SetRuntimeErrorInfo(cls, nullptr);
-    return outcome.status;
-  }
+  if (outcome.error_number == 0) return outcome.status;
   SetRuntimeErrorInfo(cls, outcome.description.c_str());
   if (excep == nullptr) return outcome.status;
   FillExcepInfo(cls, outcome, excep);
@@ -162,6 +161,7 @@ static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID 
 
 static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_index, void* core,
                                   std::initializer_list<VARIANTARG> args, VARIANT* result) {
+  SetRuntimeErrorInfo(cls, nullptr);
   const server::MethodInfo& method = cls.methods[method_index];
   std::vector<VARIANTARG> storage(args);
   std::vector<VARIANTARG*> ordered;
@@ -169,8 +169,7 @@ static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_in
     ordered.push_back(&arg);
   const ComCall call = CallMethod(method, core, ordered.data(), result);
   if (call.binding != S_OK) return call.binding;
-  SetRuntimeErrorInfo(cls,
-                      call.outcome.error_number == 0 ? nullptr : call.outcome.description.c_str());
+  if (call.outcome.error_number != 0) SetRuntimeErrorInfo(cls, call.outcome.description.c_str());
   return call.outcome.status;
 }
 

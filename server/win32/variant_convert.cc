@@ -19,12 +19,13 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) Raise(ErrorNumber::kTypeMismatch);
 }
 
-// Visits every element index of `array` (rightmost dimension first in the index vector, as
-// SafeArrayGetElement takes it); the leftmost dimension varies fastest.
+// Visits every element index of `array`, the first dimension varying fastest. index[d] belongs
+// to dimension d + 1 as SafeArrayGetLBound numbers them, which is the order in which
+// SafeArrayGetElement and SafeArrayPutElement take their indexes.
 template <class Visit>
 void ForEachIndex(SAFEARRAY* array, Visit visit) {
   const UINT dims = SafeArrayGetDim(array);
-  std::vector<LONG> lower(dims), upper(dims), index(dims);
+  std::vector<LONG> lower(dims), upper(dims);
   for (UINT d = 0; d < dims; ++d) {
     SafeArrayGetLBound(array, d + 1, &lower[d]);
     SafeArrayGetUBound(array, d + 1, &upper[d]);
@@ -32,15 +33,53 @@ void ForEachIndex(SAFEARRAY* array, Visit visit) {
   }
   std::vector<LONG> current = lower;  // current[d] for dimension d + 1
   for (;;) {
-    for (UINT d = 0; d < dims; ++d)
-      index[dims - 1 - d] = current[d];
-    visit(index.data());
+    visit(current.data());
     UINT d = 0;
     while (d < dims && current[d] == upper[d])
       current[d] = lower[d], ++d;
     if (d == dims) return;
     ++current[d];
   }
+}
+
+// Converts `v` with oleaut32 into `out`; raises 13, 6 or 7 as the conversion fails.
+void ChangeType(const VARIANT* v, VARTYPE to, USHORT flags, VARIANT* out) {
+  const HRESULT hr =
+      VariantChangeTypeEx(out, const_cast<VARIANT*>(v), LOCALE_USER_DEFAULT, flags, to);
+  if (hr == DISP_E_OVERFLOW) Raise(ErrorNumber::kOverflow);
+  Check(hr);
+}
+
+Variant ForeignText(const VARIANT* v) {
+  UniqueVariant text;
+  ChangeType(v, VT_BSTR, VARIANT_ALPHABOOL, text.get());
+  return Variant::OfString(FromBstr(V_BSTR(text.get())));
+}
+
+Variant ForeignNumber(const VARIANT* v, VARTYPE type) {
+  UniqueVariant number;
+  switch (type) {
+    case VT_BOOL:
+    case VT_UI1:
+      ChangeType(v, VT_I2, 0, number.get());
+      return Variant::OfInteger(V_I2(number.get()));
+    case VT_I1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+      // A whole number beyond a Long is beyond every parameter that reads numbers: its Double
+      // is rounded, but still out of range, so the parameter raises 6 for it.
+      if (SUCCEEDED(VariantChangeType(number.get(), const_cast<VARIANT*>(v), 0, VT_I4)))
+        return Variant::OfLong(V_I4(number.get()));
+      break;
+    default:
+      break;
+  }
+  ChangeType(v, VT_R8, 0, number.get());
+  return Variant::OfDouble(V_R8(number.get()));
 }
 
 }  // namespace
@@ -57,7 +96,7 @@ BSTR ToBstr(const String& text) {
   return b;
 }
 
-Variant FromVariant(const VARIANT& value) {
+Variant FromVariant(const VARIANT& value, ForeignKind foreign) {
   const VARIANT* v = &value;
   if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
     if (V_VARIANTREF(v) == nullptr) Raise(ErrorNumber::kTypeMismatch);
@@ -82,9 +121,7 @@ Variant FromVariant(const VARIANT& value) {
     case VT_ERROR:
       return Variant::OfError(by_ref ? *V_ERRORREF(v) : V_ERROR(v));
     case VT_BOOL:
-      return Variant::OfInteger((by_ref ? *V_BOOLREF(v) : V_BOOL(v)) ? -1 : 0);
     case VT_UI1:
-      return Variant::OfInteger(by_ref ? *V_UI1REF(v) : V_UI1(v));
     case VT_I1:
     case VT_UI2:
     case VT_UI4:
@@ -95,11 +132,8 @@ Variant FromVariant(const VARIANT& value) {
     case VT_R4:
     case VT_CY:
     case VT_DATE:
-    case VT_DECIMAL: {
-      UniqueVariant as_double;
-      Check(VariantChangeType(as_double.get(), const_cast<VARIANT*>(v), 0, VT_R8));
-      return Variant::OfDouble(V_R8(as_double.get()));
-    }
+    case VT_DECIMAL:
+      return foreign == ForeignKind::kAsText ? ForeignText(v) : ForeignNumber(v, type);
     default:
       break;
   }
@@ -168,7 +202,7 @@ StringArray FromSafeArray(SAFEARRAY* array) {
     } else {
       UniqueVariant v;
       Check(SafeArrayGetElement(array, index, v.get()));
-      element = rt::TextOf(FromVariant(*v.get()));
+      element = rt::TextOf(FromVariant(*v.get(), ForeignKind::kAsText));
     }
   });
   return result;

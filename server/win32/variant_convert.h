@@ -9,10 +9,22 @@
 
 namespace corvane::win32 {
 
+// How a value of a kind that the runtime does not have (Boolean, Byte, Single, Currency, Date,
+// Decimal, the 8-bit, unsigned and 64-bit integers) is read.
+enum class ForeignKind {
+  // Its text as the automation runtime writes it for a VB caller: "True", "0.1" for a Single, a
+  // Date in the locale's format, the exact digits of a Decimal or 64-bit integer. For String and
+  // Variant parameters, and array elements: the methods use their text.
+  kAsText,
+  // Its number: Boolean and Byte as Integers, the other integers as Longs where they fit,
+  // everything else as a Double. For Long and Integer parameters, which round and range-check it.
+  kAsNumber,
+};
+
 // The runtime value of a VARIANT (by value; a VT_BYREF is followed once). Empty, Null, Integer,
-// Long, Double, String and Error map to their kinds; Boolean and Byte become Integers; the other
-// numeric types become Doubles. Raises 13 for objects and arrays.
-Variant FromVariant(const VARIANT& value);
+// Long, Double, String and Error map to their kinds; the other kinds as `foreign` says. Raises 13
+// for objects and arrays.
+Variant FromVariant(const VARIANT& value, ForeignKind foreign);
 
 // Writes `value` into an empty VARIANT `out` (VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R8, VT_BSTR or
 // VT_ERROR). Raises 7 when a BSTR cannot be allocated.

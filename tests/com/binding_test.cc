@@ -244,6 +244,15 @@ TEST(LateBinding, RuntimeErrorFillsExcepInfo) {
   EXPECT_EQ(tarnel->Invoke(0x60030004, IID_NULL, 0x409, DISPATCH_METHOD, &params, nullptr, nullptr,
                            nullptr),
             static_cast<HRESULT>(0x800A0006));
+
+  // A call refused while binding leaves no description of the earlier failure behind.
+  V_VT(&rgvarg[0]) = VT_DISPATCH;
+  V_DISPATCH(&rgvarg[0]) = nullptr;
+  EXPECT_EQ(tarnel->Invoke(0x60030004, IID_NULL, 0x409, DISPATCH_METHOD, &params, nullptr, nullptr,
+                           nullptr),
+            DISP_E_TYPEMISMATCH);
+  ComPtr<IErrorInfo> left;
+  EXPECT_EQ(GetErrorInfo(0, left.put()), S_FALSE);
 }
 
 struct BadInvokeRow {

@@ -81,6 +81,28 @@ Check "unknown name", Err.Number, CLng(438)
 Err.Clear
 On Error GoTo 0
 
+'' A variable the method only reads keeps its kind; its text is what the script would print.
+Dim flag : flag = True
+pass = "k"
+Check "Boolean read as its text", t.Encrypt(flag, pass), t.Encrypt("True", "k")
+Check "Boolean untouched", flag, True
+Dim small : small = CByte(7)
+pass = "k"
+Check "Byte read as its text", t.Encrypt(small, pass), t.Encrypt("7", "k")
+Check "Byte untouched", small, CByte(7)
+Dim single : single = CSng(0.1)
+pass = "k"
+Check "Single read as its text", t.Encrypt(single, pass), t.Encrypt("0.1", "k")
+Check "Single untouched", single, CSng(0.1)
+Dim money : money = CCur(1.5)
+pass = "k"
+Check "Currency read as its text", t.Encrypt(money, pass), t.Encrypt(CStr(money), "k")
+Check "Currency untouched", money, CCur(1.5)
+Dim day : day = DateSerial(2001, 4, 19)
+pass = "k"
+Check "Date read as its text", t.Encrypt(day, pass), t.Encrypt(CStr(day), "k")
+Check "Date untouched", day, DateSerial(2001, 4, 19)
+
 ' The other classes can be created.
 Dim r : Set r = CreateObject("Corvane.Registry")
 Dim d : Set d = CreateObject("Corvane.Declares")

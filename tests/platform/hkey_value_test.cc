@@ -12,8 +12,8 @@ TEST(HkeyValue, PredefinedRootsAreTheirSignExtendedLongs) {
     uint32_t value;
     HKEY root;
   };
-  const Row rows[] = {{0x80000000u, HKEY_CLASSES_ROOT},   {0x80000001u, HKEY_CURRENT_USER},
-                      {0x80000002u, HKEY_LOCAL_MACHINE},  {0x80000003u, HKEY_USERS},
+  const Row rows[] = {{0x80000000u, HKEY_CLASSES_ROOT},     {0x80000001u, HKEY_CURRENT_USER},
+                      {0x80000002u, HKEY_LOCAL_MACHINE},    {0x80000003u, HKEY_USERS},
                       {0x80000004u, HKEY_PERFORMANCE_DATA}, {0x80000005u, HKEY_CURRENT_CONFIG},
                       {0x80000006u, HKEY_DYN_DATA}};
   for (const Row& row : rows) {
@@ -36,9 +36,9 @@ TEST(HkeyValue, AnOpenedKeyRoundTripsAndStaysUsable) {
   const HKEY back = HkeyFromLong(*as_long);
   EXPECT_EQ(back, opened);
   const DWORD data = 42;
-  EXPECT_EQ(RegSetValueExW(back, L"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                           sizeof data),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegSetValueExW(back, L"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data),
+      ERROR_SUCCESS);
   DWORD read = 0, size = sizeof read;
   EXPECT_EQ(RegQueryValueExW(opened, L"v", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size),
             ERROR_SUCCESS);

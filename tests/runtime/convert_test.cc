@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "tests/test_support.h"
 
@@ -233,6 +234,35 @@ TEST(Convert, ParseDoubleReadsWhatCStrWrites) {
   for (const char16_t* text : refused)
     EXPECT_EQ(ErrorOf([&] { ParseDouble(text); }), 13) << Show(text);
   EXPECT_EQ(ErrorOf([] { ParseDouble(u"1e400"); }), 6);
+}
+
+TEST(Convert, ParseDoubleTellsOverflowFromUnderflowByMagnitude) {
+  const String zeros(400, u'0');
+  struct Row {
+    String text;
+    double value;  // when no error
+    std::optional<int32_t> error;
+  };
+  const Row rows[] = {
+      {u"1" + zeros + u"e-1", 0, 6},            // 1E+399
+      {u"0." + zeros + u"1", 0, std::nullopt},  // 1E-401
+      {u"-0." + zeros + u"1e2", -0.0, std::nullopt},
+      {u"0." + zeros + u"1e700", 1e299, std::nullopt},
+      {u"1.7976931348623157e308", 1.7976931348623157e308, std::nullopt},
+      {u"1.8e308", 0, 6},
+      {u"-1e309", 0, 6},
+      {u"1e-400", 0, std::nullopt},
+      {u"0.0001e-397", 0, std::nullopt},
+      {u"1e99999999999999999999", 0, 6},
+      {u"1e-99999999999999999999", 0, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    double value = 0;
+    EXPECT_EQ(ErrorOf([&] { value = ParseDouble(row.text); }), row.error) << Show(row.text);
+    if (!row.error) {
+      EXPECT_EQ(value, row.value) << Show(row.text);
+    }
+  }
 }
 
 TEST(Convert, TextOfEveryKind) {

@@ -72,6 +72,9 @@ TEST(StringArray, BoundsAndIndexing) {
   EXPECT_EQ(grid.dimensions(), 2);
   EXPECT_EQ(grid.elements().size(), 6u);
   EXPECT_EQ(ErrorOf([&] { grid.at(0); }), 9);
+  // Bounds whose element count exceeds memory, even where it wraps a size_t: refused with 7.
+  const StringArray::Bound widest{-2147483647 - 1, 2147483647};
+  EXPECT_EQ(ErrorOf([&] { StringArray::WithDimensions({widest, widest, widest}, false); }), 7);
 }
 
 }  // namespace
