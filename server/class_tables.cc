@@ -35,10 +35,21 @@ constexpr ParamInfo kScrambParams[] = {{"strString", kS, kByRef}};
 constexpr ParamInfo kCipherParams[] = {{"texti", kV, kByRef}, {"salasana", kV, kByRef}};
 
 constexpr MethodInfo kTarnelMethods[] = {
-    {"TimedPause", 0x60030000, kTimedPauseParams, ResultType::kVariant, nullptr},
-    {"Splits", 0x60030001, kSplitsParams, ResultType::kInteger, nullptr},
-    {"sSplit", 0x60030002, kSSplitParams, ResultType::kLong, nullptr},
-    {"scramb", 0x60030003, kScrambParams, ResultType::kString, nullptr},
+    {"TimedPause", 0x60030000, kTimedPauseParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsTarnel(o).TimedPause([&f] { return f.FreshLong(0); });
+     }},
+    {"Splits", 0x60030001, kSplitsParams, ResultType::kInteger,
+     [](void* o, CallFrame& f) {
+       return Variant::OfInteger(
+           AsTarnel(o).Splits(f.string(0), f.string(1), f.array(2), f.integer(3)));
+     }},
+    {"sSplit", 0x60030002, kSSplitParams, ResultType::kLong,
+     [](void* o, CallFrame& f) {
+       return Variant::OfLong(AsTarnel(o).sSplit(f.string(0).get(), f.string(1), f.array(2)));
+     }},
+    {"scramb", 0x60030003, kScrambParams, ResultType::kString,
+     [](void* o, CallFrame& f) { return Variant::OfString(AsTarnel(o).scramb(f.string(0))); }},
     {"Encrypt", 0x60030004, kCipherParams, ResultType::kVariant,
      [](void* o, CallFrame& f) { return AsTarnel(o).Encrypt(f.variant(0), f.variant(1)); }},
     {"Decrypt", 0x60030005, kCipherParams, ResultType::kVariant,

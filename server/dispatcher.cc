@@ -29,6 +29,12 @@ Status Bind(const MethodInfo& method, size_t i, std::span<Argument* const> args,
   }
   const auto* value = std::get_if<Variant>(&arg);
   if (value == nullptr) return kTypeMismatch;
+  if (param.direction == Direction::kByRef) {
+    slot.source = [&arg] {
+      if (const auto* now = std::get_if<Variant>(&arg)) return *now;
+      rt::Raise(rt::ErrorNumber::kTypeMismatch);
+    };
+  }
   return LoadArgument(slot, *value);
 }
 

@@ -1,6 +1,8 @@
 // Lookups over the method tables, and the call frame.
 #include "server/method_table.h"
 
+#include "runtime/convert.h"
+
 namespace corvane::server {
 
 Slot& CallFrame::AddSlot(ParamType type) {
@@ -12,6 +14,12 @@ Slot& CallFrame::AddSlot(ParamType type) {
 
 void CallFrame::ShareSlot(size_t earlier_parameter) {
   params_.push_back(params_.at(earlier_parameter));
+}
+
+Long CallFrame::FreshLong(size_t i) {
+  Slot& s = slot(i);
+  if (s.source) s.long_value = rt::ToLong(s.source());
+  return s.long_value;
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,9 @@ enum class ResultType { kNone, kVariant, kString, kLong, kInteger };
 struct Slot {
   ParamType type = ParamType::kVariant;
   bool assigned = false;  // the method assigned the value: a ByRef slot is written back
+  // The caller's variable read afresh, for a ByRef parameter that a long call reads again after
+  // the host ran (the timed pause's secs); null: the value as bound.
+  std::function<Variant()> source;
   String string;
   Long long_value = 0;
   Integer integer = 0;
@@ -52,6 +56,9 @@ class CallFrame {
   ByRef<Integer> integer(size_t i) { return {slot(i).integer, slot(i).assigned}; }
   ByRef<Variant> variant(size_t i) { return {slot(i).variant, slot(i).assigned}; }
   ByRef<StringArray> array(size_t i) { return {slot(i).array, slot(i).assigned}; }
+  // A Long parameter read afresh from the caller's variable, converted as when it was bound;
+  // raises the conversion's error (13, 6).
+  Long FreshLong(size_t i);
 
  private:
   std::deque<Slot> storage_;   // stable addresses

@@ -191,6 +191,9 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
                 ? ForeignKind::kAsText
                 : ForeignKind::kAsNumber;
         call.binding = server::LoadArgument(slot, FromVariant(*args[i], foreign));
+        VARIANTARG* const source = args[i];
+        if (param.direction == Direction::kByRef && (V_VT(source) & VT_BYREF) != 0)
+          slot.source = [source, foreign] { return FromVariant(*source, foreign); };
       }
     } catch (const rt::RuntimeError& error) {
       call.binding = server::BindingStatus(error);

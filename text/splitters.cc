@@ -1,0 +1,76 @@
+// The delimited splitters: Splits cuts at every occurrence of one separator text (Trap mode),
+// sSplit at every character of a delimiter set (Report mode).
+//
+// Both resize the caller's array once per element, to exactly the size needed, in place: the
+// array's storage grows geometrically underneath, so cutting n elements costs O(n) and never
+// copies the array per element.
+#include "runtime/convert.h"
+#include "runtime/error_modes.h"
+#include "runtime/text_ops.h"
+#include "text/tarnel.h"
+
+namespace corvane {
+
+const String& Tarnel::DefaultDelimiters() {
+  static const String kDefault = {u' ', u';', u'\0', u'\t', u'\n', u'\r'};
+  return kDefault;
+}
+
+namespace {
+
+// Resizes `array` with preservation to 0..index and stores `element` at `index`. The resize is
+// refused (10, 9) with the array unchanged and unassigned.
+template <class Index>
+void StoreElement(ByRef<StringArray>& array, Index index, String element) {
+  array.Update([&](StringArray& a) { a.RedimPreserve(index); });
+  array.Update([&](StringArray& a) { a.at(index) = std::move(element); });
+}
+
+}  // namespace
+
+Integer Tarnel::Splits(ByRef<String> chaine, ByRef<String> separ, ByRef<StringArray> tableau,
+                       ByRef<Integer> nb_elem) {
+  // NOTE: chaine and separ may be one variable; separ is read afresh at every use.
+  return rt::Trap(
+      [&]() -> Integer {
+        // The terminator rule. An empty separator leaves the text as it is.
+        if (!separ->empty() && rt::Right(chaine.get(), 1) != separ.get())
+          chaine = rt::Concat(chaine.get(), separ.get());
+        Integer p = 0;
+        // The first search begins at 1 (at 0 for an empty separator, which InStr refuses);
+        // each later one a separator's length past the latest find.
+        Integer start = separ->empty() ? 0 : 1;
+        for (;;) {
+          p = rt::Narrow<Integer>(rt::InStr(start, chaine.get(), separ.get()));
+          if (p == 0) return Integer{0};
+          StoreElement(tableau, nb_elem.get(),
+                       rt::Mid(chaine.get(), start, rt::CheckedSub<Integer>(p, start)));
+          nb_elem = rt::CheckedAdd<Integer>(nb_elem, Integer{1});
+          start = rt::Narrow<Integer>(static_cast<long long>(p) + rt::Len(separ.get()));
+        }
+      },
+      // The handler: the error's number is the result; one beyond an Integer raises 6.
+      [](const rt::RuntimeError& error) { return rt::Narrow<Integer>(error.number()); });
+}
+
+Long Tarnel::sSplit(String sStr1, ByRef<String> sDelims, ByRef<StringArray> sResult) {
+  return rt::Report([&]() -> Long {
+    String w = std::move(sStr1);
+    if (sDelims->empty()) sDelims = DefaultDelimiters();
+    const StringView delimiters = sDelims.get();
+    if (rt::Right(w, 1) != delimiters) w += rt::Left(delimiters, 1);
+    Long i = -1;
+    long long m = 1;
+    const long long n = static_cast<long long>(w.size());
+    for (long long j = 1; j <= n; ++j) {
+      // InStr(1, sDelims, Mid(w, j, 1)) > 0
+      if (delimiters.find(w[static_cast<size_t>(j - 1)]) == StringView::npos) continue;
+      i = rt::CheckedAdd<Long>(i, Long{1});
+      StoreElement(sResult, i, w.substr(static_cast<size_t>(m - 1), static_cast<size_t>(j - m)));
+      m = j + 1;
+    }
+    return m >= 3 ? i : Long{-1};
+  });
+}
+
+}  // namespace corvane
