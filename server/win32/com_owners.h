@@ -30,6 +30,9 @@ class UniqueResource {
     reset();
     return &value_;
   }
+  // The address for an in-out parameter that reads the resource and may replace it; whatever
+  // it holds afterwards is owned here.
+  T* address() { return &value_; }
   T release() { return std::exchange(value_, Null); }
   void reset(T value = Null) {
     if (value_ != Null) Free(value_);

@@ -1,0 +1,129 @@
+// Tarnel's splitters with a typed caller's SAFEARRAY(BSTR)*, and a real timed pause during
+// which a message posted from another thread is handled.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tests/com/com_support.h"
+
+namespace corvane::comtest {
+namespace {
+
+SAFEARRAY* BstrVector(std::vector<const wchar_t*> items, LONG lower = 0) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(items.size()), lower};
+  SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
+  for (LONG i = 0; i < static_cast<LONG>(items.size()); ++i) {
+    LONG at = lower + i;
+    UniqueBstr b = Bstr(items[static_cast<size_t>(i)]);
+    SafeArrayPutElement(array, &at, b.get());
+  }
+  return array;
+}
+
+std::vector<std::wstring> Contents(SAFEARRAY* array) {
+  std::vector<std::wstring> out;
+  if (array == nullptr) return out;
+  LONG lower = 0, upper = -1;
+  SafeArrayGetLBound(array, 1, &lower);
+  SafeArrayGetUBound(array, 1, &upper);
+  for (LONG i = lower; i <= upper; ++i) {
+    UniqueBstr b;
+    SafeArrayGetElement(array, &i, b.put());
+    out.push_back(ToWide(b.get()));
+  }
+  return out;
+}
+
+TEST(TarnelTyped, SplitsResizesTheCallersArrayInPlaceOrRefusesIt) {
+  auto tarnel = NewTarnel();
+  struct Row {
+    const char* name;
+    SAFEARRAY* array;
+    short result;
+    std::vector<std::wstring> after;
+  };
+  SAFEARRAY* fixed = BstrVector({L"f"});
+  fixed->fFeatures |= FADF_FIXEDSIZE;
+  SAFEARRAYBOUND square[2] = {{2, 0}, {2, 0}};
+  const Row rows[] = {
+      {"undimensioned (null)", nullptr, 0, {L"ab", L"cd"}},
+      {"existing, cut to the elements stored", BstrVector({L"x", L"y", L"z"}), 0, {L"ab", L"cd"}},
+      {"fixed size", fixed, 10, {L"f"}},
+      {"lower bound 1", BstrVector({L"x"}, 1), 9, {L"x"}},
+      {"two dimensions", SafeArrayCreate(VT_BSTR, 2, square), 9, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SAFEARRAY* array = row.array;
+    UniqueBstr chaine = Bstr(L"ab,cd"), separ = Bstr(L",");
+    short count = 0, result = -1;
+    ASSERT_EQ(tarnel->Splits(chaine.address(), separ.address(), &array, &count, &result),
+              S_OK);
+    EXPECT_EQ(result, row.result);
+    if (row.array != nullptr) {
+      EXPECT_EQ(array, row.array) << "the caller's own array";
+    }
+    if (array == nullptr || SafeArrayGetDim(array) == 1) {
+      EXPECT_EQ(Contents(array), row.after);
+    }
+    EXPECT_EQ(count, row.result == 0 ? 2 : 0);
+    if (array != nullptr) {
+      array->fFeatures &= ~FADF_FIXEDSIZE;
+      SafeArrayDestroy(array);
+    }
+  }
+}
+
+TEST(TarnelTyped, SSplitReplacesTheArrayAndSetsTheDefaultSet) {
+  auto tarnel = NewTarnel();
+  SAFEARRAY* array = BstrVector({L"1", L"2", L"3", L"4"});
+  UniqueBstr text = Bstr(L"a b"), delims = Bstr(L"");
+  LONG result = 0;
+  ASSERT_EQ(tarnel->sSplit(text.get(), delims.address(), &array, &result), S_OK);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(Contents(array), (std::vector<std::wstring>{L"a", L"b"}));
+  EXPECT_EQ(ToWide(delims.get()), std::wstring(L" ;\0\t\n\r", 6));
+  SafeArrayDestroy(array);
+}
+
+std::atomic<DWORD> g_handled_at{0};
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_APP) {
+    g_handled_at = GetTickCount();
+    return 0;
+  }
+  return DefWindowProcW(window, message, w, l);
+}
+
+TEST(TarnelPause, AMessagePostedDuringThePauseIsHandledBeforeItEnds) {
+  WNDCLASSW cls{};
+  cls.lpfnWndProc = RecordingProc;
+  cls.hInstance = GetModuleHandleW(nullptr);
+  cls.lpszClassName = L"CorvanePauseTest";
+  RegisterClassW(&cls);
+  HWND window = CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              cls.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  auto tarnel = NewTarnel();
+  g_handled_at = 0;
+  const DWORD start = GetTickCount();
+  std::thread poster([window] {
+    Sleep(700);
+    PostMessageW(window, WM_APP, 0, 0);
+  });
+  LONG secs = 3;
+  UniqueVariant result;
+  ASSERT_EQ(tarnel->TimedPause(&secs, result.get()), S_OK);
+  const DWORD end = GetTickCount();
+  poster.join();
+  EXPECT_EQ(V_VT(result.get()), VT_EMPTY);
+  EXPECT_EQ(secs, 3);
+  ASSERT_NE(g_handled_at.load(), 0u) << "the message was handled during the pause";
+  EXPECT_LT(g_handled_at.load(), end);
+  EXPECT_GE(end - start, 2000u) << "more than secs - 1 seconds";
+  DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace corvane::comtest
