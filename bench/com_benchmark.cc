@@ -16,7 +16,8 @@ namespace {
 using corvane::win32::ComPtr;
 using corvane::win32::UniqueVariant;
 
-const CLSID kTarnelClsid = {0x8CA88E33, 0xC0E8, 0x11D5, {0xB1, 0xAB, 0x00, 0x60, 0x97, 0xD8, 0x69, 0xEE}};
+const CLSID kTarnelClsid = {
+    0x8CA88E33, 0xC0E8, 0x11D5, {0xB1, 0xAB, 0x00, 0x60, 0x97, 0xD8, 0x69, 0xEE}};
 constexpr DISPID kEncrypt = 0x60030004;
 
 double Seconds() {
@@ -81,23 +82,42 @@ int main(int argc, char** argv) {
     const double own_invoke = CallsPerSecond(
         [&] {
           UniqueVariant result;
-          return tarnel->Invoke(kEncrypt, IID_NULL, 0x409, DISPATCH_METHOD, &params, result.get(), nullptr,
-                                nullptr);
+          return tarnel->Invoke(kEncrypt, IID_NULL, 0x409, DISPATCH_METHOD, &params, result.get(),
+                                nullptr, nullptr);
         },
         budget);
     const double disp_invoke = CallsPerSecond(
         [&] {
           UniqueVariant result;
-          return DispInvoke(tarnel.get(), info.get(), kEncrypt, DISPATCH_METHOD, &params, result.get(), nullptr,
-                            nullptr);
+          return DispInvoke(tarnel.get(), info.get(), kEncrypt, DISPATCH_METHOD, &params,
+                            result.get(), nullptr, nullptr);
         },
         budget);
 
     std::printf("%-34s %14s %10s\n", "path (Encrypt of \"ab\")", "calls/s", "vs early");
     std::printf("%-34s %14.0f %10.2f\n", "early binding (vtable)", early, 1.0);
-    std::printf("%-34s %14.0f %10.2f\n", "IDispatch::Invoke (ours)", own_invoke, own_invoke / early);
-    std::printf("%-34s %14.0f %10.2f\n", "DispInvoke (oleaut32, type library)", disp_invoke, disp_invoke / early);
+    std::printf("%-34s %14.0f %10.2f\n", "IDispatch::Invoke (ours)", own_invoke,
+                own_invoke / early);
+    std::printf("%-34s %14.0f %10.2f\n", "DispInvoke (oleaut32, type library)", disp_invoke,
+                disp_invoke / early);
     std::printf("ours / DispInvoke: %.2f\n", own_invoke / disp_invoke);
+
+    // The timed pause: CPU seconds per second of pause (the pause waits, it does not spin).
+    LONG secs = 2;
+    FILETIME created, exited, kernel0, user0, kernel1, user1;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel0, &user0);
+    const double wall0 = Seconds();
+    UniqueVariant paused;
+    tarnel->TimedPause(&secs, paused.get());
+    const double wall = Seconds() - wall0;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel1, &user1);
+    auto ticks = [](const FILETIME& f) {
+      return static_cast<double>((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) |
+                                 f.dwLowDateTime);
+    };
+    const double cpu =
+        (ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 1e7;  // 100 ns units
+    std::printf("TimedPause(2): %.2f s wall, %.4f CPU s per s of pause\n", wall, cpu / wall);
     status = 0;
   }
   CoUninitialize();

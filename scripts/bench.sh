@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Benchmarks: the cipher natively (Google Benchmark), and the COM call paths of Corvane.dll
-# (early binding, our Invoke, oleaut32's DispInvoke) under Wine, for each Windows build that
-# this machine can run, each in a fresh prefix of its own tree.
+# Benchmarks: natively (Google Benchmark) the cipher beside a plain loop, the splitters by text
+# size and the timed pause's CPU use; under Wine, for each Windows build that this machine can
+# run (each in a fresh prefix of its own tree), the COM call paths of Corvane.dll (early binding,
+# our Invoke, oleaut32's DispInvoke), the pause's CPU use, and the splitters called from
+# VBScript beside VBScript's own Split.
 #   scripts/bench.sh [SECONDS_PER_COM_PATH]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" native windows
 for kind in native win32 win64; do "$root/scripts/build.sh" "$kind" >/dev/null; done
 
-echo "== native cipher"
+echo "== native cipher (beside a plain loop on bytes)"
 "$root/build/native/bench/cipher_benchmark"
+echo "== native splitters (time per element by text size)"
+"$root/build/native/bench/splitters_benchmark"
+echo "== native timed pause (CPU seconds per second of pause)"
+"$root/build/native/bench/pause_benchmark"
 
 for kind in win64 win32; do
   tree=$root/build/$kind
@@ -23,5 +29,7 @@ for kind in win64 win32; do
   "$tree/wine" wineboot -i >/dev/null 2>&1 || true
   "$tree/wine" regsvr32 /s "$tree/bin/Corvane.dll"
   "$tree/wine" "$tree/bin/com_benchmark.exe" "${1:-1}"
+  echo "-- splitters through COM from VBScript, beside VBScript's Split"
+  "$tree/wine" cscript //nologo "$("$tree/wine" winepath -w "$root/bench/splitters_bench.vbs" 2>/dev/null)"
   "$tree/wine" wineserver -k 2>/dev/null || true
 done

@@ -36,9 +36,7 @@ constexpr ParamInfo kCipherParams[] = {{"texti", kV, kByRef}, {"salasana", kV, k
 
 constexpr MethodInfo kTarnelMethods[] = {
     {"TimedPause", 0x60030000, kTimedPauseParams, ResultType::kVariant,
-     [](void* o, CallFrame& f) {
-       return AsTarnel(o).TimedPause([&f] { return f.FreshLong(0); });
-     }},
+     [](void* o, CallFrame& f) { return AsTarnel(o).TimedPause([&f] { return f.FreshLong(0); }); }},
     {"Splits", 0x60030001, kSplitsParams, ResultType::kInteger,
      [](void* o, CallFrame& f) {
        return Variant::OfInteger(

@@ -28,8 +28,7 @@ Variant Tarnel::TimedPause(const std::function<Long()>& secs) {
     // new: wait for a message or the next second. Handlers that ran past it (a nested pause)
     // send the loop straight to its next test.
     const rt::LocalTime later = clock.Now();
-    if (rt::FormatTimePattern(later, date_separator, time_separator) == current &&
-        elapsed < secs())
+    if (rt::FormatTimePattern(later, date_separator, time_separator) == current && elapsed < secs())
       pump.WaitForMessage(1000 - later.millisecond + 1);
   }
   return Variant();

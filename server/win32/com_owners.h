@@ -58,6 +58,30 @@ using UniqueBstr = UniqueResource<BSTR, FreeBstr>;
 using UniqueHkey = UniqueResource<HKEY, CloseKey>;
 using UniqueSafeArray = UniqueResource<SAFEARRAY*, DestroySafeArray>;
 
+// Holds a SAFEARRAY's data locked (SafeArrayAccessData) and unlocks it at the end. The
+// elements lie in memory with the first dimension varying fastest.
+class SafeArrayData {
+ public:
+  explicit SafeArrayData(SAFEARRAY* array) : array_(array) {
+    if (FAILED(SafeArrayAccessData(array_, &data_))) data_ = nullptr;
+  }
+  SafeArrayData(const SafeArrayData&) = delete;
+  SafeArrayData& operator=(const SafeArrayData&) = delete;
+  ~SafeArrayData() {
+    if (data_ != nullptr) SafeArrayUnaccessData(array_);
+  }
+
+  // Null when the data could not be locked.
+  template <class T>
+  T* as() const {
+    return static_cast<T*>(data_);
+  }
+
+ private:
+  SAFEARRAY* array_;
+  void* data_ = nullptr;
+};
+
 // Owns a VARIANT and clears it at the end.
 class UniqueVariant {
  public:

@@ -19,29 +19,6 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) Raise(ErrorNumber::kTypeMismatch);
 }
 
-// Visits every element index of `array`, the first dimension varying fastest. index[d] belongs
-// to dimension d + 1 as SafeArrayGetLBound numbers them, which is the order in which
-// SafeArrayGetElement and SafeArrayPutElement take their indexes.
-template <class Visit>
-void ForEachIndex(SAFEARRAY* array, Visit visit) {
-  const UINT dims = SafeArrayGetDim(array);
-  std::vector<LONG> lower(dims), upper(dims);
-  for (UINT d = 0; d < dims; ++d) {
-    SafeArrayGetLBound(array, d + 1, &lower[d]);
-    SafeArrayGetUBound(array, d + 1, &upper[d]);
-    if (upper[d] < lower[d]) return;  // an empty dimension: no elements
-  }
-  std::vector<LONG> current = lower;  // current[d] for dimension d + 1
-  for (;;) {
-    visit(current.data());
-    UINT d = 0;
-    while (d < dims && current[d] == upper[d])
-      current[d] = lower[d], ++d;
-    if (d == dims) return;
-    ++current[d];
-  }
-}
-
 // Converts `v` with oleaut32 into `out`; raises 13, 6 or 7 as the conversion fails.
 void ChangeType(const VARIANT* v, VARTYPE to, USHORT flags, VARIANT* out) {
   const HRESULT hr =
@@ -192,21 +169,43 @@ StringArray FromSafeArray(SAFEARRAY* array) {
     if (b.upper < b.lower)
       return fixed ? StringArray::WithDimensions({{0, 0}}, true) : StringArray();
   StringArray result = StringArray::WithDimensions(bounds, fixed);
-  size_t next = 0;
-  ForEachIndex(array, [&](LONG* index) {
-    String& element = result.elements()[next++];
-    if (element_type == VT_BSTR) {
-      UniqueBstr b;
-      Check(SafeArrayGetElement(array, index, b.put()));
-      element = FromBstr(b.get());
-    } else {
-      UniqueVariant v;
-      Check(SafeArrayGetElement(array, index, v.get()));
-      element = rt::TextOf(FromVariant(*v.get(), ForeignKind::kAsText));
-    }
-  });
+  // Storage order and memory order agree: the first dimension varies fastest in both.
+  const SafeArrayData data(array);
+  if (data.as<void>() == nullptr) Raise(ErrorNumber::kTypeMismatch);
+  std::vector<String>& elements = result.elements();
+  for (size_t k = 0; k < elements.size(); ++k) {
+    elements[k] = element_type == VT_BSTR
+                      ? FromBstr(data.as<BSTR>()[k])
+                      : rt::TextOf(FromVariant(data.as<VARIANT>()[k], ForeignKind::kAsText));
+  }
   return result;
 }
+
+namespace {
+
+// Stores every element of `array`, in storage order, into the elements of `out` (VT_BSTR, or
+// VT_VARIANT holding BSTRs; the same count, in memory order), replacing what they held. Each
+// string is allocated once and handed over without a further copy.
+void FillElements(const StringArray& array, SAFEARRAY* out, VARTYPE element_type) {
+  const SafeArrayData data(out);
+  if (data.as<void>() == nullptr) Raise(ErrorNumber::kOutOfMemory);
+  const std::vector<String>& elements = array.elements();
+  for (size_t k = 0; k < elements.size(); ++k) {
+    BSTR b = ToBstr(elements[k]);
+    if (element_type == VT_BSTR) {
+      BSTR& slot = data.as<BSTR>()[k];
+      SysFreeString(slot);
+      slot = b;
+    } else {
+      VARIANT& slot = data.as<VARIANT>()[k];
+      VariantClear(&slot);
+      V_VT(&slot) = VT_BSTR;
+      V_BSTR(&slot) = b;
+    }
+  }
+}
+
+}  // namespace
 
 SAFEARRAY* ToSafeArray(const StringArray& array, VARTYPE element_type) {
   if (!array.dimensioned()) return nullptr;
@@ -218,26 +217,7 @@ SAFEARRAY* ToSafeArray(const StringArray& array, VARTYPE element_type) {
   UniqueSafeArray owner(
       SafeArrayCreate(element_type, static_cast<UINT>(bounds.size()), bounds.data()));
   if (!owner) Raise(ErrorNumber::kOutOfMemory);
-  SAFEARRAY* out = owner.get();
-  size_t next = 0;
-  HRESULT hr = S_OK;
-  ForEachIndex(out, [&](LONG* index) {
-    if (FAILED(hr)) return;
-    const String& element = array.elements()[next++];
-    UniqueBstr b(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(element.data()),
-                                   static_cast<UINT>(element.size())));
-    if (!b) {
-      hr = E_OUTOFMEMORY;
-    } else if (element_type == VT_BSTR) {
-      hr = SafeArrayPutElement(out, index, b.get());  // copies the string
-    } else {
-      VARIANT v;
-      V_VT(&v) = VT_BSTR;
-      V_BSTR(&v) = b.get();
-      hr = SafeArrayPutElement(out, index, &v);  // copies the variant
-    }
-  });
-  if (FAILED(hr)) Raise(ErrorNumber::kOutOfMemory);
+  FillElements(array, owner.get(), element_type);
   return owner.release();
 }
 
@@ -252,10 +232,7 @@ void StoreIntoSafeArray(const StringArray& array, SAFEARRAY** target) {
     SafeArrayGetLBound(current, 1, &lower);
     SAFEARRAYBOUND bound{static_cast<ULONG>(array.upper() - array.lower() + 1), array.lower()};
     if (lower == array.lower() && SUCCEEDED(SafeArrayRedim(current, &bound))) {
-      for (LONG i = array.lower(); i <= array.upper(); ++i) {
-        UniqueBstr b(ToBstr(array.at(static_cast<Long>(i))));
-        if (FAILED(SafeArrayPutElement(current, &i, b.get()))) Raise(ErrorNumber::kOutOfMemory);
-      }
+      FillElements(array, current, VT_BSTR);
       return;
     }
   }

@@ -57,8 +57,7 @@ TEST(TarnelTyped, SplitsResizesTheCallersArrayInPlaceOrRefusesIt) {
     SAFEARRAY* array = row.array;
     UniqueBstr chaine = Bstr(L"ab,cd"), separ = Bstr(L",");
     short count = 0, result = -1;
-    ASSERT_EQ(tarnel->Splits(chaine.address(), separ.address(), &array, &count, &result),
-              S_OK);
+    ASSERT_EQ(tarnel->Splits(chaine.address(), separ.address(), &array, &count, &result), S_OK);
     EXPECT_EQ(result, row.result);
     if (row.array != nullptr) {
       EXPECT_EQ(array, row.array) << "the caller's own array";

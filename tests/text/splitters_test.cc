@@ -19,8 +19,9 @@ TEST(Scramb, EvensThenOdds) {
     String text;
     String expected;
   };
-  const Row rows[] = {{u"abcdef", u"bdface"}, {u"abc", u"bac"}, {u"ab", u"ba"},
-                      {u"a", u"a"},           {u"", u""},       {String(u"\0x", 2), String(u"x\0", 2)}};
+  const Row rows[] = {
+      {u"abcdef", u"bdface"}, {u"abc", u"bac"}, {u"ab", u"ba"},
+      {u"a", u"a"},           {u"", u""},       {String(u"\0x", 2), String(u"x\0", 2)}};
   Tarnel tarnel;
   for (const Row& row : rows) {
     String text = row.text;
@@ -69,10 +70,24 @@ TEST(Splits, WorkedExamplesAndFailures) {
       {"shrinks", u"c,d", u",", Elements{u"x", u"y", u"z", u"w", u"v"}, 1, u"c,d,",
        Elements{u"x", u"c", u"d"}, 3, 0},
       {"fills a gap", u"c", u",", {}, 2, u"c,", Elements{u"", u"", u"c"}, 3, 0},
-      {"two-character separator", u"ab--cd--", u"--", {}, 0, u"ab--cd----",
-       Elements{u"ab", u"cd", u""}, 3, 0},
-      {"two-character separator, first found at 1", u"--a", u"--", {}, 0, u"--a--",
-       Elements{u"", u"a"}, 2, 0},
+      {"two-character separator",
+       u"ab--cd--",
+       u"--",
+       {},
+       0,
+       u"ab--cd----",
+       Elements{u"ab", u"cd", u""},
+       3,
+       0},
+      {"two-character separator, first found at 1",
+       u"--a",
+       u"--",
+       {},
+       0,
+       u"--a--",
+       Elements{u"", u"a"},
+       2,
+       0},
       {"negative nb_elem", u"a,b", u",", Elements{u"x"}, -1, u"a,b,", Elements{u"x"}, -1, 9},
       {"last slot", u"a,b", u",", {}, 32767, u"a,b,", std::nullopt, 32767, 6},
   };

@@ -158,13 +158,15 @@ TEST(DateText, WritesAndReadsThePattern) {
             2);
   EXPECT_EQ(rt::ReadTimePattern(u"03/01/2024 12:00:00 AM", u"/", u":") -
                 rt::ReadTimePattern(u"02/28/2024 12:00:00 AM", u"/", u":"),
-            2 * 86400) << "a leap year";
+            2 * 86400)
+      << "a leap year";
   EXPECT_EQ(rt::ReadTimePattern(u"06.12.2026 11.52.06 PM", u".", u".") -
                 rt::ReadTimePattern(u"06.12.2026 11.52.00 PM", u".", u"."),
-            6) << "read in the order written";
-  for (const char16_t* bad : {u"", u"13/01/2026 12:00:00 AM", u"02/30/2026 12:00:00 AM",
-                              u"01/01/2026 13:00:00 AM", u"01/01/2026 12:00:00 XM",
-                              u"01-01-2026 12:00:00 AM"})
+            6)
+      << "read in the order written";
+  for (const char16_t* bad :
+       {u"", u"13/01/2026 12:00:00 AM", u"02/30/2026 12:00:00 AM", u"01/01/2026 13:00:00 AM",
+        u"01/01/2026 12:00:00 XM", u"01-01-2026 12:00:00 AM"})
     EXPECT_EQ(ErrorOf([&] { rt::ReadTimePattern(bad, u"/", u":"); }), 13);
 }
 
