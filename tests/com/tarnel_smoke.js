@@ -27,5 +27,12 @@ try {
   check("null number", e.number & 0xFFFF, 6);
 }
 
+// The other methods by value: results come back; no argument is written.
+check("scramb", t.scramb("abcdef"), "bdface");
+check("sSplit count", t.sSplit("a b;c", "", undefined), 2);
+check("Splits result", t.Splits("ab,cd", ",", undefined, 0), 0);
+check("Splits empty separator", t.Splits("abc", "", undefined, 0), 5);
+check("pause 0 gives Empty", t.TimedPause(0), undefined);
+
 if (failures == 0) WScript.Echo("ALL PASSED");
 WScript.Quit(failures);
