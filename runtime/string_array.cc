@@ -74,6 +74,14 @@ String& StringArray::at(Long index) {
   return const_cast<String&>(static_cast<const StringArray&>(*this).at(index));
 }
 
+void StringArray::ReserveElements(size_t count) noexcept {
+  try {
+    elements_.reserve(count);
+  } catch (...) {
+    // A hint only: the resizes themselves report a lack of memory.
+  }
+}
+
 void StringArray::RedimPreserve(Long upper) {
   if (fixed_size_) Raise(ErrorNumber::kArrayFixed);
   if (bounds_.size() > 1 || (bounds_.size() == 1 && bounds_[0].lower != 0))

@@ -51,6 +51,11 @@ class StringArray {
   // dimension or a lower bound other than 0 (error 9), upper < 0 (error 9), no memory (error 7).
   void RedimPreserve(Long upper);
 
+  // Makes room for `count` elements without changing the array: a caller that knows how many
+  // resizes will follow avoids moving the elements on each growth. Only a hint: when the memory
+  // is not there, nothing happens.
+  void ReserveElements(size_t count) noexcept;
+
   bool operator==(const StringArray&) const = default;
 
  private:

@@ -62,10 +62,21 @@ Long Tarnel::sSplit(String sStr1, ByRef<String> sDelims, ByRef<StringArray> sRes
     Long i = -1;
     long long m = 1;
     const long long n = static_cast<long long>(w.size());
+    // Every delimiter closes one element: room for all of them is made with the first resize,
+    // so the later ones never move the elements.
+    size_t count = 0;
+    for (const char16_t c : w)
+      count += delimiters.find(c) != StringView::npos ? 1 : 0;
     for (long long j = 1; j <= n; ++j) {
       // InStr(1, sDelims, Mid(w, j, 1)) > 0
       if (delimiters.find(w[static_cast<size_t>(j - 1)]) == StringView::npos) continue;
       i = rt::CheckedAdd<Long>(i, Long{1});
+      if (i == 0) {
+        sResult.Update([&](StringArray& a) {
+          a.RedimPreserve(0);
+          a.ReserveElements(count);
+        });
+      }
       StoreElement(sResult, i, w.substr(static_cast<size_t>(m - 1), static_cast<size_t>(j - m)));
       m = j + 1;
     }
