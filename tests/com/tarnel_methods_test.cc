@@ -86,26 +86,33 @@ TEST(TarnelTyped, SSplitReplacesTheArrayAndSetsTheDefaultSet) {
 }
 
 std::atomic<DWORD> g_handled_at{0};
+LONG* g_secs_to_clear = nullptr;  // the caller's secs, which the handler sets to 0
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_APP) {
     g_handled_at = GetTickCount();
+    if (g_secs_to_clear != nullptr) *g_secs_to_clear = 0;
     return 0;
   }
   return DefWindowProcW(window, message, w, l);
 }
 
-TEST(TarnelPause, AMessagePostedDuringThePauseIsHandledBeforeItEnds) {
+HWND MessageWindow() {
   WNDCLASSW cls{};
   cls.lpfnWndProc = RecordingProc;
   cls.hInstance = GetModuleHandleW(nullptr);
   cls.lpszClassName = L"CorvanePauseTest";
   RegisterClassW(&cls);
-  HWND window = CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              cls.hInstance, nullptr);
+  return CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                       cls.hInstance, nullptr);
+}
+
+TEST(TarnelPause, AMessagePostedDuringThePauseIsHandledBeforeItEnds) {
+  HWND window = MessageWindow();
   ASSERT_NE(window, nullptr);
   auto tarnel = NewTarnel();
   g_handled_at = 0;
+  g_secs_to_clear = nullptr;
   const DWORD start = GetTickCount();
   std::thread poster([window] {
     Sleep(700);
@@ -121,6 +128,24 @@ TEST(TarnelPause, AMessagePostedDuringThePauseIsHandledBeforeItEnds) {
   ASSERT_NE(g_handled_at.load(), 0u) << "the message was handled during the pause";
   EXPECT_LT(g_handled_at.load(), end);
   EXPECT_GE(end - start, 2000u) << "more than secs - 1 seconds";
+  DestroyWindow(window);
+}
+
+TEST(TarnelPause, SecsChangedByAHandlerTakesEffectAtTheNextTest) {
+  HWND window = MessageWindow();
+  ASSERT_NE(window, nullptr);
+  auto tarnel = NewTarnel();
+  LONG secs = 60;
+  g_secs_to_clear = &secs;
+  g_handled_at = 0;
+  const DWORD start = GetTickCount();
+  PostMessageW(window, WM_APP, 0, 0);
+  UniqueVariant result;
+  ASSERT_EQ(tarnel->TimedPause(&secs, result.get()), S_OK);
+  // Not a timing check: a pause that kept reading 60 would last a minute.
+  EXPECT_LT(GetTickCount() - start, 30000u);
+  EXPECT_NE(g_handled_at.load(), 0u);
+  g_secs_to_clear = nullptr;
   DestroyWindow(window);
 }
 
