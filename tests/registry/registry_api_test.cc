@@ -1,0 +1,183 @@
+// The registry behaviour that the classes rely on, one suite for every RegistryApi backend:
+// opening, creating, querying, setting, closing and deleting, with Windows's result codes.
+// Each test works under a scratch key of its own and removes it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "registry/failing_registry.h"
+#include "registry/registry_api.h"
+
+namespace corvane::registry {
+namespace {
+
+struct Backend {
+  const char* name;
+  std::function<RegistryApi&()> get;
+};
+
+std::ostream& operator<<(std::ostream& out, const Backend& backend) {
+  return out << backend.name;
+}
+
+const uint8_t* Bytes(const char* text) {
+  return reinterpret_cast<const uint8_t*>(text);
+}
+
+class RegistryApiTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    scratch_path_ = std::string("Software\\CorvaneTest\\") +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : scratch_path_)
+      if (c == '/') c = '_';
+    ASSERT_EQ(api().CreateKey(kCurrentUser, scratch_path_.c_str(), &scratch_), kSuccess);
+  }
+  void TearDown() override {
+    api().CloseKey(scratch_);
+    DeleteTree(kCurrentUser, scratch_path_);
+    api().DeleteKey(kCurrentUser, "Software\\CorvaneTest");
+  }
+  RegistryApi& api() { return GetParam().get(); }
+
+  // Removes `path` and the subkeys these tests create (two levels).
+  void DeleteTree(Long root, const std::string& path) {
+    for (const char* child : {"\\a\\b", "\\a", "\\child", "\\Mixed"})
+      api().DeleteKey(root, (path + child).c_str());
+    api().DeleteKey(root, path.c_str());
+  }
+
+  Long Open(const char* subkey, uint32_t sam = kKeyAllAccess) {
+    Long key = -1;
+    EXPECT_EQ(api().OpenKeyEx(scratch_, subkey, 0, sam, &key), kSuccess) << subkey;
+    return key;
+  }
+
+  std::string scratch_path_;
+  Long scratch_ = 0;
+};
+
+TEST_P(RegistryApiTest, OpeningAndCreating) {
+  Long key = -1;
+  EXPECT_EQ(api().OpenKeyEx(scratch_, "missing", 0, kKeyRead, &key), kFileNotFound);
+  EXPECT_EQ(key, 0) << "a failed open leaves 0";
+  EXPECT_EQ(api().OpenKey(scratch_, "", &key), kSuccess);
+  EXPECT_EQ(key, scratch_) << "RegOpenKeyA with \"\" gives the same handle";
+  EXPECT_EQ(api().OpenKey(scratch_, nullptr, &key), kSuccess);
+  EXPECT_EQ(key, scratch_);
+  EXPECT_EQ(api().OpenKeyEx(scratch_, "", 0, kKeyRead, &key), kSuccess);
+  EXPECT_NE(key, scratch_) << "RegOpenKeyExA opens an ordinary key anew";
+  api().CloseKey(key);
+  EXPECT_EQ(api().OpenKeyEx(kCurrentUser, "", 0, kKeyRead, &key), kSuccess);
+  EXPECT_EQ(key, kCurrentUser) << "a root comes back as itself";
+  EXPECT_EQ(api().OpenKeyEx(scratch_, "x", 0, kKeyRead, nullptr), kInvalidParameter);
+  EXPECT_EQ(api().OpenKeyEx(0, "x", 0, kKeyRead, &key), kInvalidHandle);
+
+  // Creating makes the keys on the way; trailing backslashes are accepted.
+  Long deep = 0;
+  ASSERT_EQ(api().CreateKey(scratch_, "a\\b", &deep), kSuccess);
+  EXPECT_NE(deep, 0);
+  api().CloseKey(deep);
+  Long again = 0, other = 0;
+  EXPECT_EQ(api().OpenKeyEx(scratch_, "a\\b\\", 0, kKeyRead, &again), kSuccess);
+  EXPECT_EQ(api().OpenKeyEx(scratch_, "A\\B", 0, kKeyRead, &other), kSuccess) << "any case";
+  EXPECT_NE(again, other) << "the same key opened twice gives two handles";
+  api().CloseKey(again);
+  api().CloseKey(other);
+  EXPECT_EQ(api().OpenKeyEx(scratch_, "\\a", 0, kKeyRead, &key), kBadPathname);
+}
+
+TEST_P(RegistryApiTest, SettingAndQuerying) {
+  // REG_SZ whose count leaves out the terminator: the terminator is stored.
+  ASSERT_EQ(api().SetValueEx(scratch_, "text", 0, kRegSz, Bytes("abc"), 3), kSuccess);
+  uint8_t buffer[16];
+  std::memset(buffer, 'x', sizeof buffer);
+  uint32_t type = 0, count = sizeof buffer;
+  ASSERT_EQ(api().QueryValueEx(scratch_, "TEXT", nullptr, &type, buffer, &count), kSuccess);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), std::string("abc\0", 4));
+
+  // Too small a buffer: 234, the size needed, the type, and the buffer untouched.
+  std::memset(buffer, 'x', sizeof buffer);
+  type = 0;
+  count = 2;
+  EXPECT_EQ(api().QueryValueEx(scratch_, "text", nullptr, &type, buffer, &count), kMoreData);
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(buffer[0], 'x');
+  // No buffer: the size.
+  count = 0;
+  EXPECT_EQ(api().QueryValueEx(scratch_, "text", nullptr, nullptr, nullptr, &count), kSuccess);
+  EXPECT_EQ(count, 4u);
+  // Data without a count: 87. A missing value: 2.
+  EXPECT_EQ(api().QueryValueEx(scratch_, "text", nullptr, nullptr, buffer, nullptr),
+            kInvalidParameter);
+  count = sizeof buffer;
+  EXPECT_EQ(api().QueryValueEx(scratch_, "none", nullptr, nullptr, buffer, &count), kFileNotFound);
+
+  // DWORD data comes back raw.
+  const uint32_t dword = 0x01020304;
+  ASSERT_EQ(api().SetValueEx(scratch_, "n", 0, kRegDword, reinterpret_cast<const uint8_t*>(&dword),
+                             4),
+            kSuccess);
+  uint32_t read = 0;
+  count = 4;
+  EXPECT_EQ(api().QueryValueEx(scratch_, "n", nullptr, &type, reinterpret_cast<uint8_t*>(&read),
+                               &count),
+            kSuccess);
+  EXPECT_EQ(type, kRegDword);
+  EXPECT_EQ(read, dword);
+
+  // Through a key opened for reading, writes are refused.
+  const Long reader = Open("", kKeyRead);
+  EXPECT_EQ(api().SetValueEx(reader, "w", 0, kRegSz, Bytes("a"), 2), kAccessDenied);
+  api().CloseKey(reader);
+  EXPECT_EQ(api().SetValueEx(0, "w", 0, kRegSz, Bytes("a"), 2), kInvalidHandle);
+}
+
+TEST_P(RegistryApiTest, ClosingAndDeleting) {
+  Long child = 0;
+  ASSERT_EQ(api().CreateKey(scratch_, "child", &child), kSuccess);
+  EXPECT_EQ(api().CloseKey(child), kSuccess);
+  EXPECT_EQ(api().CloseKey(child), kInvalidHandle) << "a second close";
+  EXPECT_EQ(api().CloseKey(0), kInvalidHandle);
+  EXPECT_EQ(api().CloseKey(kCurrentUser), kSuccess) << "a root";
+
+  Long deep = 0;
+  ASSERT_EQ(api().CreateKey(scratch_, "a\\b", &deep), kSuccess);
+  EXPECT_EQ(api().DeleteKey(scratch_, "a"), kAccessDenied) << "a key with subkeys";
+  EXPECT_EQ(api().DeleteKey(scratch_, "missing"), kFileNotFound);
+  EXPECT_EQ(api().DeleteKey(scratch_, "a\\b"), kSuccess);
+  uint32_t count = 0;
+  EXPECT_EQ(api().QueryValueEx(deep, "v", nullptr, nullptr, nullptr, &count), kKeyDeleted)
+      << "a handle to a deleted key";
+  api().CloseKey(deep);
+  EXPECT_EQ(api().DeleteValue(scratch_, "missing"), kFileNotFound);
+  ASSERT_EQ(api().SetValueEx(scratch_, "v", 0, kRegSz, Bytes("a"), 2), kSuccess);
+  EXPECT_EQ(api().DeleteValue(scratch_, "V"), kSuccess);
+}
+
+TEST_P(RegistryApiTest, TheFailingSeamAnswersForTheChosenOperation) {
+  FailingRegistry failing(api());
+  failing.Fail(Operation::kOpenKeyEx, kAccessDenied);
+  Long key = -1;
+  EXPECT_EQ(failing.OpenKeyEx(scratch_, "", 0, kKeyRead, &key), kAccessDenied);
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(failing.SetValueEx(scratch_, "v", 0, kRegSz, Bytes("a"), 2), kSuccess);
+  failing.Heal();
+  EXPECT_EQ(failing.OpenKeyEx(scratch_, "", 0, kKeyRead, &key), kSuccess);
+  failing.CloseKey(key);
+}
+
+INSTANTIATE_TEST_SUITE_P(System, RegistryApiTest,
+                         ::testing::Values(Backend{"system", []() -> RegistryApi& {
+                           return SystemRegistry();
+                         }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace corvane::registry
