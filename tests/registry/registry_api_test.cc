@@ -3,6 +3,7 @@
 // Each test works under a scratch key of its own and removes it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -10,6 +11,9 @@
 
 #include "registry/failing_registry.h"
 #include "registry/registry_api.h"
+#ifndef _WIN32
+#include "registry/registry_store.h"
+#endif
 
 namespace corvane::registry {
 namespace {
@@ -173,11 +177,27 @@ TEST_P(RegistryApiTest, TheFailingSeamAnswersForTheChosenOperation) {
   failing.CloseKey(key);
 }
 
+#ifdef _WIN32
+// The real registry (Wine's under Wine).
 INSTANTIATE_TEST_SUITE_P(System, RegistryApiTest,
                          ::testing::Values(Backend{"system", []() -> RegistryApi& {
                            return SystemRegistry();
                          }}),
                          [](const auto& info) { return std::string(info.param.name); });
+#else
+// The embedded store, in a file of the test's own.
+RegistryApi& TestStore() {
+  static const std::unique_ptr<RegistryStore> store = [] {
+    const std::string path = ::testing::TempDir() + "corvane-registry-api-test.db";
+    std::remove(path.c_str());
+    return RegistryStore::Open(path);
+  }();
+  return *store;
+}
+INSTANTIATE_TEST_SUITE_P(Store, RegistryApiTest,
+                         ::testing::Values(Backend{"store", &TestStore}),
+                         [](const auto& info) { return std::string(info.param.name); });
+#endif
 
 }  // namespace
 }  // namespace corvane::registry
