@@ -255,7 +255,7 @@ class SqliteStore final : public RegistryStore {
     }
     std::memcpy(data, bytes.data(), size);
     // Text that is not terminated gets a zero where there is room; the count leaves it out.
-    if (IsText(value_type) && room > size && (size == 0 || bytes.back() != 0)) data[size] = 0;
+    if (IsText(value_type) && room > size && size > 0 && bytes.back() != 0) data[size] = 0;
     *count = size;
     return kSuccess;
   }

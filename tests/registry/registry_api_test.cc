@@ -143,6 +143,39 @@ TEST_P(RegistryApiTest, SettingAndQuerying) {
   EXPECT_EQ(api().SetValueEx(0, "w", 0, kRegSz, Bytes("a"), 2), kInvalidHandle);
 }
 
+TEST_P(RegistryApiTest, TextTerminationOnSetAndQuery) {
+  struct Row {
+    const char* name;
+    std::string bytes;  // what the caller's buffer holds (a zero always follows it)
+    uint32_t count;     // the count handed to the set
+    uint32_t room;      // the query's buffer size
+    Result result;
+    std::string read;  // the bytes the query leaves in a buffer of 'x', up to room + 1
+    uint32_t read_count;
+  };
+  const Row rows[] = {
+      {"terminator just past the count", "abc", 3, 8, kSuccess, std::string("abc\0x", 5), 4},
+      {"not terminated, spare room", "abc", 2, 8, kSuccess, std::string("ab\0x", 4), 2},
+      {"not terminated, exact room", "abc", 2, 2, kSuccess, "abx", 2},
+      {"count 0: nothing to terminate", "abc", 0, 8, kSuccess, "xx", 0},
+      {"zeros inside", std::string("a\0b\0", 4), 4, 8, kSuccess, std::string("a\0b\0x", 5), 4},
+      {"too small", "abc", 3, 3, kMoreData, "xxxx", 4},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string held = row.bytes + std::string(1, '\0');
+    ASSERT_EQ(api().SetValueEx(scratch_, "t", 0, kRegSz, Bytes(held.c_str()), row.count),
+              kSuccess);
+    std::string buffer(row.room + 1, 'x');
+    uint32_t count = row.room;
+    EXPECT_EQ(api().QueryValueEx(scratch_, "t", nullptr, nullptr,
+                                 reinterpret_cast<uint8_t*>(buffer.data()), &count),
+              row.result);
+    EXPECT_EQ(count, row.read_count);
+    EXPECT_EQ(buffer.substr(0, row.read.size()), row.read);
+  }
+}
+
 TEST_P(RegistryApiTest, ClosingAndDeleting) {
   Long child = 0;
   ASSERT_EQ(api().CreateKey(scratch_, "child", &child), kSuccess);
