@@ -1,0 +1,228 @@
+// The embedded store as a file: where it lives and with which modes, stores that cannot be
+// used, writes that survive a killed writer, and several processes writing at once.
+#include <fcntl.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "registry/registry_store.h"
+
+namespace corvane::registry {
+namespace {
+
+std::string Scratch(const std::string& name) {
+  const std::string path = ::testing::TempDir() + "corvane-store-" + name;
+  std::system(("rm -rf '" + path + "'").c_str());
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Result SetText(RegistryApi& api, Long key, const std::string& name, const std::string& text) {
+  return api.SetValueEx(key, name.c_str(), 0, kRegSz,
+                        reinterpret_cast<const uint8_t*>(text.c_str()),
+                        static_cast<uint32_t>(text.size() + 1));
+}
+
+std::string GetText(RegistryApi& api, Long key, const std::string& name) {
+  char buffer[64] = {};
+  uint32_t count = sizeof buffer;
+  if (api.QueryValueEx(key, name.c_str(), nullptr, nullptr, reinterpret_cast<uint8_t*>(buffer),
+                       &count) != kSuccess)
+    return "<missing>";
+  return buffer;
+}
+
+TEST(RegistryStore, DefaultPlaceIsPrivate) {
+  const std::string home = Scratch("xdg");
+  ::mkdir(home.c_str(), 0755);
+  ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+  ::unsetenv("CORVANE_REGISTRY");
+  const std::string path = RegistryStore::DefaultPath();
+  EXPECT_EQ(path, home + "/corvane/registry.db");
+  auto store = RegistryStore::Open(path);
+  EXPECT_EQ(store->health(), kSuccess);
+  struct stat folder {}, file {};
+  ASSERT_EQ(::stat((home + "/corvane").c_str(), &folder), 0);
+  ASSERT_EQ(::stat(path.c_str(), &file), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  ::setenv("CORVANE_REGISTRY", "/elsewhere/store.db", 1);
+  EXPECT_EQ(RegistryStore::DefaultPath(), "/elsewhere/store.db");
+  ::unsetenv("CORVANE_REGISTRY");
+  ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(RegistryStore, AStoreThatCannotBeUsedAnswersEveryCallAndIsLeftAlone) {
+  const std::string folder = Scratch("bad");
+  ::mkdir(folder.c_str(), 0700);
+  const std::string not_a_database = folder + "/text.db";
+  std::ofstream(not_a_database) << std::string(4096, 'x');
+  const std::string read_only = folder + "/readonly.db";
+  RegistryStore::Open(read_only).reset();  // a sound, empty store
+  ::chmod(read_only.c_str(), 0400);
+  const std::string truncated = folder + "/truncated.db";
+  {
+    auto store = RegistryStore::Open(truncated);
+    Long key = 0;
+    store->CreateKey(kCurrentUser, "Software\\Big", &key);
+    for (int i = 0; i < 200; ++i)
+      SetText(*store, key, "v" + std::to_string(i), std::string(500, 'a'));
+  }
+  ::truncate(truncated.c_str(), 3 * 4096);
+
+  struct Row {
+    const char* name;
+    std::string path;
+    Result expected;
+  };
+  const Row rows[] = {
+      {"missing folder", folder + "/missing/store.db", 1016},
+      {"not a database", not_a_database, 1015},
+      {"truncated database", truncated, 1015},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string before = ReadFile(row.path);
+    ::testing::internal::CaptureStderr();
+    auto store = RegistryStore::Open(row.path);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(store->health(), row.expected);
+    EXPECT_NE(said.find(row.path), std::string::npos) << said;
+    Long key = 0;
+    EXPECT_EQ(store->OpenKeyEx(kCurrentUser, "Software", 0, kKeyRead, &key), row.expected);
+    EXPECT_EQ(SetText(*store, kCurrentUser, "v", "x"), row.expected);
+    store.reset();
+    EXPECT_EQ(ReadFile(row.path), before) << "nothing overwritten";
+  }
+  if (::geteuid() != 0) {  // root writes through any mode
+    ::testing::internal::CaptureStderr();
+    auto store = RegistryStore::Open(read_only);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(store->health(), kAccessDenied);
+  }
+}
+
+TEST(RegistryStore, AKilledWriterLosesNoAcknowledgedWrite) {
+  const std::string path = Scratch("durable.db");
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    int acknowledged[2];
+    ASSERT_EQ(::pipe(acknowledged), 0);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+      auto store = RegistryStore::Open(path);
+      Long key = 0;
+      store->CreateKey(kCurrentUser, "Software\\Durable", &key);
+      for (int i = 0;; ++i) {
+        const std::string name = "r" + std::to_string(round) + "-" + std::to_string(i);
+        if (SetText(*store, key, name, name) != kSuccess) ::_exit(1);
+        if (::write(acknowledged[1], &i, sizeof i) != sizeof i) ::_exit(1);
+      }
+    }
+    ::close(acknowledged[1]);
+    ::usleep(100000 + 37000 * round);
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    int last = -1, i = 0;
+    while (::read(acknowledged[0], &i, sizeof i) == sizeof i)
+      last = i;
+    ::close(acknowledged[0]);
+    ASSERT_GE(last, 0) << "the writer acknowledged something";
+    auto store = RegistryStore::Open(path);
+    ASSERT_EQ(store->health(), kSuccess);
+    Long key = 0;
+    ASSERT_EQ(store->OpenKeyEx(kCurrentUser, "Software\\Durable", 0, kKeyRead, &key), kSuccess);
+    for (int k = 0; k <= last; ++k) {
+      const std::string name = "r" + std::to_string(round) + "-" + std::to_string(k);
+      ASSERT_EQ(GetText(*store, key, name), name);
+    }
+    store->CloseKey(key);
+  }
+}
+
+TEST(RegistryStore, FourProcessesWritingAtOnceLoseNothing) {
+  const std::string path = Scratch("shared.db");
+  RegistryStore::Open(path).reset();
+  constexpr int kProcesses = 4, kWrites = 300;
+  pid_t children[kProcesses];
+  for (int p = 0; p < kProcesses; ++p) {
+    children[p] = ::fork();
+    if (children[p] == 0) {
+      auto store = RegistryStore::Open(path);
+      Long key = 0;
+      if (store->CreateKey(kCurrentUser, "Software\\Shared", &key) != kSuccess) ::_exit(2);
+      for (int i = 0; i < kWrites; ++i) {
+        const std::string name = "p" + std::to_string(p) + "-" + std::to_string(i);
+        if (SetText(*store, key, name, name) != kSuccess) ::_exit(3);
+      }
+      ::_exit(0);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  auto store = RegistryStore::Open(path);
+  Long key = 0;
+  ASSERT_EQ(store->OpenKeyEx(kCurrentUser, "Software\\Shared", 0, kKeyRead, &key), kSuccess);
+  int present = 0;
+  for (int p = 0; p < kProcesses; ++p)
+    for (int i = 0; i < kWrites; ++i) {
+      const std::string name = "p" + std::to_string(p) + "-" + std::to_string(i);
+      present += GetText(*store, key, name) == name ? 1 : 0;
+    }
+  EXPECT_EQ(present, kProcesses * kWrites);
+}
+
+TEST(RegistryStore, RootsAndHandlesAnswerAsWindowsDoes) {
+  auto store = RegistryStore::Open(Scratch("roots.db"));
+  Long key = 0;
+  uint32_t count = 7;
+  EXPECT_EQ(store->OpenKeyEx(kPerformanceData, "x", 0, kKeyRead, &key), kInvalidHandle);
+  EXPECT_EQ(store->QueryValueEx(kPerformanceData, "x", nullptr, nullptr, nullptr, &count),
+            kMoreData);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(store->CloseKey(kPerformanceData), kSuccess);
+  EXPECT_EQ(store->CreateKey(kDynData, "x", &key), kInvalidHandle);
+  // Under HKEY_CLASSES_ROOT one leading backslash is skipped; elsewhere it is refused.
+  EXPECT_EQ(store->CreateKey(kClassesRoot, "\\Corvane.Test", &key), kSuccess);
+  store->CloseKey(key);
+  EXPECT_EQ(store->CreateKey(kCurrentUser, "\\Software", &key), kBadPathname);
+  // Names up to 256 characters; data up to 1 MiB.
+  EXPECT_EQ(store->CreateKey(kCurrentUser, std::string(256, 'k').c_str(), &key), kSuccess);
+  store->CloseKey(key);
+  EXPECT_EQ(store->CreateKey(kCurrentUser, std::string(257, 'k').c_str(), &key), kInvalidParameter);
+  const std::string mib(1 << 20, 'd');
+  const auto* bytes = reinterpret_cast<const uint8_t*>(mib.data());
+  EXPECT_EQ(store->SetValueEx(kCurrentUser, "big", 0, kRegBinary, bytes, 1 << 20), kSuccess);
+  EXPECT_EQ(store->SetValueEx(kCurrentUser, "big", 0, kRegBinary, bytes, (1 << 20) + 1),
+            kInvalidParameter);
+  // Handles are positive, distinct and not reused while open; none leaks.
+  Long a = 0, b = 0;
+  store->OpenKeyEx(kCurrentUser, "", 0, kKeyRead, &a);
+  store->CreateKey(kCurrentUser, "Software", &a);
+  store->CreateKey(kCurrentUser, "Software", &b);
+  EXPECT_GT(a, 0);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(store->open_handles(), 2u);
+  store->CloseKey(a);
+  store->CloseKey(b);
+  EXPECT_EQ(store->open_handles(), 0u);
+}
+
+}  // namespace
+}  // namespace corvane::registry
