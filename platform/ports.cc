@@ -1,11 +1,14 @@
-// The installed ports, the platform's own unless a host installed others.
+// The installed ports (clock, message pump, message box), the platform's own unless a host
+// installed others.
 #include "platform/clock.h"
+#include "platform/message_box.h"
 
 namespace corvane::platform {
 namespace {
 
 Clock* g_clock = nullptr;
 MessagePump* g_pump = nullptr;
+ModalBox* g_box = nullptr;
 
 }  // namespace
 
@@ -20,6 +23,12 @@ void InstallClock(Clock* clock) {
 }
 void InstallPump(MessagePump* pump) {
   g_pump = pump;
+}
+ModalBox& CurrentModalBox() {
+  return g_box != nullptr ? *g_box : SystemModalBox();
+}
+void InstallModalBox(ModalBox* box) {
+  g_box = box;
 }
 
 }  // namespace corvane::platform

@@ -25,6 +25,12 @@ const char* DescribeError(int32_t number) noexcept {
   return "Application-defined or object-defined error";
 }
 
+void RaiseStatus(int32_t status) {
+  const auto bits = static_cast<uint32_t>(status);
+  if ((bits & 0xFFFF0000u) == 0x800A0000u) throw RuntimeError(static_cast<int32_t>(bits & 0xFFFFu));
+  throw RuntimeError(status);
+}
+
 void Raise(ErrorNumber number) {
   throw RuntimeError(number);
 }

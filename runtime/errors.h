@@ -44,4 +44,9 @@ class RuntimeError : public std::exception {
 // Raises the runtime error `number`.
 [[noreturn]] void Raise(ErrorNumber number);
 
+// Raises the runtime error that a failed call status stands for, as a caller inside the
+// component sees a failure of its own interface: the error's number for a runtime error's
+// status (facility 0x0A), otherwise the status itself as the number.
+[[noreturn]] void RaiseStatus(int32_t status);
+
 }  // namespace corvane::rt

@@ -22,6 +22,9 @@ constexpr auto kA = ParamType::kStringArray;
 Tarnel& AsTarnel(void* object) {
   return *static_cast<Tarnel*>(object);
 }
+Declares& AsDeclares(void* object) {
+  return *static_cast<Declares*>(object);
+}
 
 // _Tarnel
 constexpr ParamInfo kTimedPauseParams[] = {{"secs", kL, kByRef}};
@@ -96,17 +99,37 @@ constexpr ParamInfo kErrorMsgParams[] = {{"lErrorCode", kL, kByRef}};
 constexpr ParamInfo kSubkeyParams[] = {{"subkey", kS, kByRef}};
 
 constexpr MethodInfo kDeclaresMethods[] = {
-    {"SetDWORDValue", 0x60030000, kSetDwordValueParams, ResultType::kVariant, nullptr},
-    {"GetDWORDValue", 0x60030001, kEntryParams, ResultType::kVariant, nullptr},
-    {"SetBinaryValue", 0x60030002, kSetTextValueParams, ResultType::kVariant, nullptr},
-    {"GetBinaryValue", 0x60030003, kEntryParams, ResultType::kVariant, nullptr},
-    {"DeleteKey", 0x60030004, kKeynameParams, ResultType::kVariant, nullptr},
-    {"GetMainKeyHandle", 0x60030005, kMainKeyNameParams, ResultType::kLong, nullptr},
-    {"ErrorMsg", 0x60030006, kErrorMsgParams, ResultType::kString, nullptr},
-    {"GetStringValue", 0x60030007, kEntryParams, ResultType::kVariant, nullptr},
+    {"SetDWORDValue", 0x60030000, kSetDwordValueParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsDeclares(o).SetDWORDValue(f.string(0), f.string(1), f.long_value(2));
+     }},
+    {"GetDWORDValue", 0x60030001, kEntryParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsDeclares(o).GetDWORDValue(f.string(0), f.string(1)); }},
+    {"SetBinaryValue", 0x60030002, kSetTextValueParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsDeclares(o).SetBinaryValue(f.string(0), f.string(1), f.string(2));
+     }},
+    {"GetBinaryValue", 0x60030003, kEntryParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsDeclares(o).GetBinaryValue(f.string(0), f.string(1)); }},
+    {"DeleteKey", 0x60030004, kKeynameParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsDeclares(o).DeleteKey(f.string(0)); }},
+    {"GetMainKeyHandle", 0x60030005, kMainKeyNameParams, ResultType::kLong,
+     [](void* o, CallFrame& f) {
+       return Variant::OfLong(AsDeclares(o).GetMainKeyHandle(f.string(0)));
+     }},
+    {"ErrorMsg", 0x60030006, kErrorMsgParams, ResultType::kString,
+     [](void* o, CallFrame& f) {
+       return Variant::OfString(AsDeclares(o).ErrorMsg(f.long_value(0)));
+     }},
+    {"GetStringValue", 0x60030007, kEntryParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsDeclares(o).GetStringValue(f.string(0), f.string(1)); }},
     // 0x60030008 belongs to the class's private key path resolution.
-    {"CreateKey", 0x60030009, kSubkeyParams, ResultType::kVariant, nullptr},
-    {"SetStringValue", 0x6003000A, kSetTextValueParams, ResultType::kVariant, nullptr},
+    {"CreateKey", 0x60030009, kSubkeyParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsDeclares(o).CreateKey(f.string(0)); }},
+    {"SetStringValue", 0x6003000A, kSetTextValueParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsDeclares(o).SetStringValue(f.string(0), f.string(1), f.string(2));
+     }},
 };
 
 constexpr ClassInfo kClasses[] = {

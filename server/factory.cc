@@ -1,8 +1,13 @@
 // The native factory.
 #include "server/factory.h"
 
+#include <type_traits>
+
+#include "runtime/errors.h"
+
 #include "registry/declares.h"
 #include "registry/registry.h"
+#include "server/dispatcher.h"
 #include "text/tarnel.h"
 
 namespace corvane::server {
@@ -11,7 +16,19 @@ namespace {
 template <class Core>
 class InstanceOf final : public Instance {
  public:
-  explicit InstanceOf(const ClassInfo& info) : Instance(info) {}
+  explicit InstanceOf(const ClassInfo& info) : Instance(info) {
+    if constexpr (std::is_same_v<Core, Declares>) {
+      // The key path resolution calls GetMainKeyHandle through the dispatcher, so that the
+      // callee runs its call frame and its status is tested.
+      core_.SetSelf([this](const String& name) {
+        Argument argument = Variant::OfString(name);
+        Argument* args[] = {&argument};
+        const DispatchResult r = Invoke(*this, "GetMainKeyHandle", args);
+        if (r.status != kOk) rt::RaiseStatus(r.status);
+        return r.result.long_value();
+      });
+    }
+  }
   void* core() override { return &core_; }
 
  private:

@@ -74,6 +74,8 @@ class CoObject : public Interface, public ISupportErrorInfo {
   }
 
  protected:
+  Core& core() { return core_; }
+
   // A method with a Variant result.
   HRESULT EarlyVariant(size_t index, std::initializer_list<VARIANTARG> args, VARIANT* result) {
     if (result == nullptr) return E_POINTER;

@@ -3,7 +3,9 @@
 #include "registry/declares.h"
 #include "registry/registry.h"
 #include "server/corvane_h.h"
+#include "runtime/errors.h"
 #include "server/win32/com_object.h"
+#include "server/win32/variant_convert.h"
 #include "text/tarnel.h"
 
 namespace corvane::win32 {
@@ -78,7 +80,17 @@ class RegistryObject final : public CoObject<RegistryObject, _Registry, Registry
 
 class DeclaresObject final : public CoObject<DeclaresObject, _Declares, Declares> {
  public:
-  DeclaresObject() : CoObject(server::DeclaresClass()) {}
+  DeclaresObject() : CoObject(server::DeclaresClass()) {
+    // The key path resolution calls GetMainKeyHandle through this object's own interface, so
+    // that the callee runs its call frame and its status is tested.
+    core().SetSelf([this](const String& name) {
+      UniqueBstr text(ToBstr(name));
+      LONG handle = 0;
+      const HRESULT hr = static_cast<_Declares*>(this)->GetMainKeyHandle(text.address(), &handle);
+      if (FAILED(hr)) rt::RaiseStatus(hr);
+      return static_cast<Long>(handle);
+    });
+  }
 
   HRESULT STDMETHODCALLTYPE SetDWORDValue(BSTR* subkey, BSTR* entry, LONG* Value,
                                           VARIANT* result) override {

@@ -1,0 +1,24 @@
+// The modal message box port: shows a prompt with an OK button, captioned "Corvane", and
+// returns when it has been acknowledged.
+//
+// Windows: MessageBoxA on the caller's thread (a modal loop that can re-enter the component).
+// POSIX: the prompt on the controlling terminal, waiting for Enter; without a terminal, the
+// prompt on standard error, returning at once. Hosts and tests install their own.
+#pragma once
+
+#include "runtime/types.h"
+
+namespace corvane::platform {
+
+class ModalBox {
+ public:
+  virtual ~ModalBox() = default;
+  virtual void Show(StringView prompt) = 0;
+};
+
+ModalBox& SystemModalBox();
+ModalBox& CurrentModalBox();
+// Null puts the platform's own back. Not synchronised: install before calls begin.
+void InstallModalBox(ModalBox* box);
+
+}  // namespace corvane::platform

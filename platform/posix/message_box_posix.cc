@@ -1,0 +1,40 @@
+// The message box on POSIX systems: the controlling terminal, or standard error without one.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/message_box.h"
+
+namespace corvane::platform {
+namespace {
+
+class TerminalBox final : public ModalBox {
+ public:
+  void Show(StringView prompt) override {
+    // The caption on a line of its own, then the prompt exactly as given.
+    const std::string text = "Corvane\n" + rt::ToUtf8(prompt);
+    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0) {
+      std::fprintf(stderr, "%s\n", text.c_str());
+      return;
+    }
+    const std::string shown = text + "\n[OK: press Enter] ";
+    if (::write(tty, shown.data(), shown.size()) >= 0) {
+      char c = 0;
+      while (::read(tty, &c, 1) == 1 && c != '\n') {
+      }
+    }
+    ::close(tty);
+  }
+};
+
+}  // namespace
+
+ModalBox& SystemModalBox() {
+  static TerminalBox box;
+  return box;
+}
+
+}  // namespace corvane::platform
