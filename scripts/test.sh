@@ -25,6 +25,8 @@ run_windows_suites() {
   "$tree/wine" wineserver -k 2>/dev/null || true
   rm -rf "$tree/wineprefix"
   "$tree/wine" wineboot -i >/dev/null 2>&1 || true
+  # The prefix's processes started without a display; the suites' message boxes need one.
+  "$tree/wine" wineserver -k 2>/dev/null || true
   xvfb-run -a ctest --test-dir "$tree" --output-on-failure || status=1
   "$tree/wine" wineserver -k 2>/dev/null || true
 }
