@@ -45,8 +45,8 @@ struct RootName {
   uint32_t handle;
 };
 constexpr RootName kRootNames[] = {
-    {u"HKEY_CLASSES_ROOT", 0x80000000u},  {u"HKEY_CURRENT_USER", 0x80000001u},
-    {u"HKEY_LOCAL_MACHINE", 0x80000002u}, {u"HKEY_USERS", 0x80000003u},
+    {u"HKEY_CLASSES_ROOT", 0x80000000u},     {u"HKEY_CURRENT_USER", 0x80000001u},
+    {u"HKEY_LOCAL_MACHINE", 0x80000002u},    {u"HKEY_USERS", 0x80000003u},
     {u"HKEY_PERFORMANCE_DATA", 0x80000004u}, {u"HKEY_CURRENT_CONFIG", 0x80000005u},
     {u"HKEY_DYN_DATA", 0x80000006u},
 };
@@ -82,9 +82,9 @@ class Declares::OpenedKey {
   // Opens `subkey` under hMainKey with `access`, or creates it when `create`.
   OpenedKey(Declares& self, ByRef<String>& subkey, uint32_t access, bool create) : self_(self) {
     AnsiArg path(subkey);
-    self.lLastResult = create ? CurrentRegistry().CreateKey(self.hMainKey, path.get(), &self.hOpenKey)
-                              : CurrentRegistry().OpenKeyEx(self.hMainKey, path.get(), 0, access,
-                                                            &self.hOpenKey);
+    self.lLastResult =
+        create ? CurrentRegistry().CreateKey(self.hMainKey, path.get(), &self.hOpenKey)
+               : CurrentRegistry().OpenKeyEx(self.hMainKey, path.get(), 0, access, &self.hOpenKey);
     opened_ = self.lLastResult == 0;
   }
   OpenedKey(const OpenedKey&) = delete;
@@ -159,7 +159,8 @@ Variant Declares::GetDWORDValue(ByRef<String> subkey, ByRef<String> entry) {
   uint32_t type = kRegDword, count = 4;
   {
     AnsiArg name(entry);
-    lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, bytes, &count);
+    lLastResult =
+        CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, bytes, &count);
   }
   held = 0;
   for (int i = 3; i >= 0; --i)
@@ -203,8 +204,8 @@ Variant Declares::GetBinaryValue(ByRef<String> subkey, ByRef<String> entry) {
   auto count = static_cast<uint32_t>(lBufferSize);
   {
     AnsiArg name(entry);
-    lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, &scratch,
-                                                 &count);
+    lLastResult =
+        CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, &scratch, &count);
   }
   lBufferSize = static_cast<Long>(count);
   strBuffer = rt::Space(lBufferSize);
@@ -213,8 +214,8 @@ Variant Declares::GetBinaryValue(ByRef<String> subkey, ByRef<String> entry) {
     ByRef<String> buffer(strBuffer);
     AnsiArg data(buffer);
     AnsiArg name(entry);
-    lLastResult = CurrentRegistry().QueryValueEx(
-        hOpenKey, name.get(), nullptr, &type, reinterpret_cast<uint8_t*>(data.get()), &count);
+    lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type,
+                                                 reinterpret_cast<uint8_t*>(data.get()), &count);
   }
   lBufferSize = static_cast<Long>(count);
   if (lLastResult != 0) return Variant::OfString(kFailureText);
@@ -246,8 +247,8 @@ Variant Declares::GetStringValue(ByRef<String> subkey, ByRef<String> entry) {
       ByRef<String> buffer(strBuffer);
       AnsiArg data(buffer);
       AnsiArg name(entry);
-      lLastResult = CurrentRegistry().QueryValueEx(
-          hOpenKey, name.get(), nullptr, &type, reinterpret_cast<uint8_t*>(data.get()), &count);
+      lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type,
+                                                   reinterpret_cast<uint8_t*>(data.get()), &count);
     }
     lBufferSize = static_cast<Long>(count);
     if (lLastResult != 0) return Variant::OfString(kFailureText);

@@ -45,8 +45,8 @@ class FailingRegistry final : public RegistryApi {
     if (Fails(Operation::kCreateKey, result)) return result_;
     return inner_.CreateKey(key, subkey, result);
   }
-  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type,
-                      uint8_t* data, uint32_t* count) override {
+  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type, uint8_t* data,
+                      uint32_t* count) override {
     if (Fails(Operation::kQueryValueEx, nullptr)) return result_;
     return inner_.QueryValueEx(key, name, reserved, type, data, count);
   }

@@ -40,11 +40,13 @@ struct Root {
   int64_t id;  // 0: answered specially
   const char* name;
 };
-constexpr Root kRoots[] = {
-    {kClassesRoot, 1, "HKEY_CLASSES_ROOT"}, {kCurrentUser, 2, "HKEY_CURRENT_USER"},
-    {kLocalMachine, 3, "HKEY_LOCAL_MACHINE"}, {kUsers, 4, "HKEY_USERS"},
-    {kPerformanceData, 0, "HKEY_PERFORMANCE_DATA"}, {kCurrentConfig, 6, "HKEY_CURRENT_CONFIG"},
-    {kDynData, 0, "HKEY_DYN_DATA"}};
+constexpr Root kRoots[] = {{kClassesRoot, 1, "HKEY_CLASSES_ROOT"},
+                           {kCurrentUser, 2, "HKEY_CURRENT_USER"},
+                           {kLocalMachine, 3, "HKEY_LOCAL_MACHINE"},
+                           {kUsers, 4, "HKEY_USERS"},
+                           {kPerformanceData, 0, "HKEY_PERFORMANCE_DATA"},
+                           {kCurrentConfig, 6, "HKEY_CURRENT_CONFIG"},
+                           {kDynData, 0, "HKEY_DYN_DATA"}};
 
 const Root* RootOf(Long handle) {
   for (const Root& root : kRoots)
@@ -218,8 +220,8 @@ class SqliteStore final : public RegistryStore {
     return kSuccess;
   }
 
-  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type,
-                      uint8_t* data, uint32_t* count) override {
+  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type, uint8_t* data,
+                      uint32_t* count) override {
     if (reserved != nullptr || (data != nullptr && count == nullptr)) return kInvalidParameter;
     const Target target = Resolve(key);
     if (target.error == kPerformance) {
@@ -238,9 +240,8 @@ class SqliteStore final : public RegistryStore {
     const auto value_type = static_cast<uint32_t>(sqlite3_column_int64(select.get(), 0));
     const void* blob = sqlite3_column_blob(select.get(), 1);
     const auto blob_size = static_cast<size_t>(sqlite3_column_bytes(select.get(), 1));
-    std::string bytes = IsText(value_type)
-                            ? rt::ToAnsi(FromUtf16Bytes(blob, blob_size))
-                            : std::string(static_cast<const char*>(blob), blob_size);
+    std::string bytes = IsText(value_type) ? rt::ToAnsi(FromUtf16Bytes(blob, blob_size))
+                                           : std::string(static_cast<const char*>(blob), blob_size);
     const auto size = static_cast<uint32_t>(bytes.size());
     // The count is read before the type is written: one variable may serve as both.
     const uint32_t room = count != nullptr ? *count : 0;
@@ -274,7 +275,8 @@ class SqliteStore final : public RegistryStore {
       // A count that leaves out the terminator just past it takes the terminator in.
       uint32_t used = count;
       if (count > 0 && data[count - 1] != 0 && data[count] == 0) ++used;
-      stored = Utf16Bytes(rt::FromAnsi(std::string_view(reinterpret_cast<const char*>(data), used)));
+      stored =
+          Utf16Bytes(rt::FromAnsi(std::string_view(reinterpret_cast<const char*>(data), used)));
     } else if (count > 0) {
       stored.assign(reinterpret_cast<const char*>(data), count);
     }
@@ -379,8 +381,7 @@ class SqliteStore final : public RegistryStore {
     }
     Statement& BindBlob(int i, const std::string& bytes) {
       if (stmt_ != nullptr)
-        sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
       return *this;
     }
     // SQLITE_ROW, SQLITE_DONE, or an error code; a statement that could not be prepared
@@ -596,7 +597,8 @@ std::string RegistryStore::DefaultPath() {
 }
 
 RegistryApi& SystemRegistry() {
-  static const std::unique_ptr<RegistryStore> store = RegistryStore::Open(RegistryStore::DefaultPath());
+  static const std::unique_ptr<RegistryStore> store =
+      RegistryStore::Open(RegistryStore::DefaultPath());
   return *store;
 }
 

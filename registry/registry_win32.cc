@@ -52,12 +52,11 @@ class Win32Registry final : public RegistryApi {
     const LONG r = RegCreateKeyA(HkeyFromLong(key), subkey, &created);
     return GiveHandle(r, created, result);
   }
-  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type,
-                      uint8_t* data, uint32_t* count) override {
+  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type, uint8_t* data,
+                      uint32_t* count) override {
     static_assert(sizeof(DWORD) == sizeof(uint32_t));
     return RegQueryValueExA(HkeyFromLong(key), name, reinterpret_cast<DWORD*>(reserved),
-                            reinterpret_cast<DWORD*>(type), data,
-                            reinterpret_cast<DWORD*>(count));
+                            reinterpret_cast<DWORD*>(type), data, reinterpret_cast<DWORD*>(count));
   }
   Result SetValueEx(Long key, const char* name, uint32_t reserved, uint32_t type,
                     const uint8_t* data, uint32_t count) override {

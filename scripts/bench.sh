@@ -3,7 +3,8 @@
 # size and the timed pause's CPU use; under Wine, for each Windows build that this machine can
 # run (each in a fresh prefix of its own tree), the COM call paths of Corvane.dll (early binding,
 # our Invoke, oleaut32's DispInvoke), the pause's CPU use, and the splitters called from
-# VBScript beside VBScript's own Split.
+# VBScript beside VBScript's own Split; last, the registry workload on the embedded store and on
+# Wine's registry side by side.
 #   scripts/bench.sh [SECONDS_PER_COM_PATH]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +17,8 @@ echo "== native splitters (time per element by text size)"
 "$root/build/native/bench/splitters_benchmark"
 echo "== native timed pause (CPU seconds per second of pause)"
 "$root/build/native/bench/pause_benchmark"
+columns=(store)
+"$root/build/native/bench/registry_bench" 1 >"$root/build/native/registry_bench.txt"
 
 for kind in win64 win32; do
   tree=$root/build/$kind
@@ -29,7 +32,24 @@ for kind in win64 win32; do
   "$tree/wine" wineboot -i >/dev/null 2>&1 || true
   "$tree/wine" regsvr32 /s "$tree/bin/Corvane.dll"
   "$tree/wine" "$tree/bin/com_benchmark.exe" "${1:-1}"
+  "$tree/wine" "$tree/bin/registry_bench.exe" 1 | tr -d '\r' >"$tree/registry_bench.txt"
+  columns+=("$kind")
   echo "-- splitters through COM from VBScript, beside VBScript's Split"
   "$tree/wine" cscript //nologo "$("$tree/wine" winepath -w "$root/bench/splitters_bench.vbs" 2>/dev/null)"
   "$tree/wine" wineserver -k 2>/dev/null || true
 done
+
+echo "== registry calls per second, one workload: the embedded store natively, Wine's registry"
+files=()
+for column in "${columns[@]}"; do
+  case "$column" in
+    store) files+=("$root/build/native/registry_bench.txt") ;;
+    *) files+=("$root/build/$column/registry_bench.txt") ;;
+  esac
+done
+printf '%-32s' "calls/s"
+for column in "${columns[@]}"; do
+  case "$column" in store) printf '%14s' "store" ;; *) printf '%14s' "Wine $column" ;; esac
+done
+echo
+paste "${files[@]}" | awk -F'\t' '{ printf "%-32s", $1; for (i = 2; i <= NF; i += 2) printf "%14s", $i; print "" }'

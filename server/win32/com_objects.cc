@@ -2,8 +2,8 @@
 // exact VT_BYREF types (ByRef) or values (ByVal), handed to the shared call frame.
 #include "registry/declares.h"
 #include "registry/registry.h"
-#include "server/corvane_h.h"
 #include "runtime/errors.h"
+#include "server/corvane_h.h"
 #include "server/win32/com_object.h"
 #include "server/win32/variant_convert.h"
 #include "text/tarnel.h"

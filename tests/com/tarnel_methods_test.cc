@@ -103,8 +103,8 @@ HWND MessageWindow() {
   cls.hInstance = GetModuleHandleW(nullptr);
   cls.lpszClassName = L"CorvanePauseTest";
   RegisterClassW(&cls);
-  return CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                       cls.hInstance, nullptr);
+  return CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, cls.hInstance,
+                       nullptr);
 }
 
 TEST(TarnelPause, AMessagePostedDuringThePauseIsHandledBeforeItEnds) {

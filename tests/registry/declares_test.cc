@@ -56,7 +56,9 @@ class DeclaresTest : public ::testing::Test {
     platform::InstallModalBox(nullptr);
   }
 
-  static Argument Text(const char16_t* text) { return Variant::OfString(text); }
+  static Argument Text(const char16_t* text) {
+    return Variant::OfString(text);
+  }
 
   // Calls `method` with `args` as the caller's variables; they hold the write-backs after.
   DispatchResult Call(const char* method, std::vector<Argument> args) {
@@ -66,7 +68,9 @@ class DeclaresTest : public ::testing::Test {
       pointers.push_back(&a);
     return server::Invoke(*declares_, method, pointers);
   }
-  Variant Arg(size_t i) const { return std::get<Variant>(last_args_[i]); }
+  Variant Arg(size_t i) const {
+    return std::get<Variant>(last_args_[i]);
+  }
 
   RecordingBox box_;
   std::unique_ptr<server::Instance> declares_;
@@ -110,12 +114,16 @@ TEST_F(DeclaresTest, RootNamesAndMessages) {
     const char16_t* name;
     uint32_t handle;
   };
-  const RootRow roots[] = {{u"HKEY_CLASSES_ROOT", 0x80000000u},  {u"HKEY_USERS", 0x80000003u},
-                           {u"HKEY_PERFORMANCE_DATA", 0x80000004u}, {u"HKEY_DYN_DATA", 0x80000006u},
-                           {u"HKEY_USERS ", 0},                   {u"hkey_users", 0}};
+  const RootRow roots[] = {{u"HKEY_CLASSES_ROOT", 0x80000000u},
+                           {u"HKEY_USERS", 0x80000003u},
+                           {u"HKEY_PERFORMANCE_DATA", 0x80000004u},
+                           {u"HKEY_DYN_DATA", 0x80000006u},
+                           {u"HKEY_USERS ", 0},
+                           {u"hkey_users", 0}};
   for (const RootRow& row : roots) {
     const DispatchResult r = Call("GetMainKeyHandle", {Text(row.name)});
-    EXPECT_TRUE(r.result == Variant::OfLong(static_cast<Long>(row.handle))) << testing::Show(row.name);
+    EXPECT_TRUE(r.result == Variant::OfLong(static_cast<Long>(row.handle)))
+        << testing::Show(row.name);
     EXPECT_TRUE(Arg(0) == Variant::OfString(row.name)) << "never written";
   }
   struct MessageRow {
@@ -149,8 +157,8 @@ TEST_F(DeclaresTest, TextValues) {
     const char16_t* stored;
     const char16_t* read;
   };
-  const Row rows[] = {{u"abc", u"abc"}, {u"  lead", u"lead"}, {u"trail  ", u"trail  "},
-                      {u"Error", u"Error"}};
+  const Row rows[] = {
+      {u"abc", u"abc"}, {u"  lead", u"lead"}, {u"trail  ", u"trail  "}, {u"Error", u"Error"}};
   for (const Row& row : rows) {
     Call("SetStringValue", {Text(demo), Text(u"Name"), Text(row.stored)});
     EXPECT_TRUE(Arg(2) == Variant::OfString(row.stored)) << "the ANSI round trip";
@@ -189,8 +197,7 @@ TEST_F(DeclaresTest, DwordAndBinaryValues) {
   declares_ = server::CreateInstance("Corvane.Declares");
   EXPECT_TRUE(Call("GetDWORDValue", {Text(demo), Text(u"two")}).result == Variant::OfLong(0x0201));
   Call("SetBinaryValue", {Text(demo), Text(u"one"), Text(u"z")});
-  EXPECT_TRUE(Call("GetBinaryValue", {Text(demo), Text(u"one")}).result ==
-              Variant::OfString(u"z"));
+  EXPECT_TRUE(Call("GetBinaryValue", {Text(demo), Text(u"one")}).result == Variant::OfString(u"z"));
   // The runtime errors of SetBinaryValue write nothing and leave no key open.
   EXPECT_EQ(Call("SetBinaryValue", {Text(demo), Text(u"e"), Text(u"")}).error_number, 9);
   EXPECT_EQ(Call("SetBinaryValue", {Text(demo), Text(u"e"), Variant::OfString(String(32768, u'a'))})

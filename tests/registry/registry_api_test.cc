@@ -125,14 +125,14 @@ TEST_P(RegistryApiTest, SettingAndQuerying) {
 
   // DWORD data comes back raw.
   const uint32_t dword = 0x01020304;
-  ASSERT_EQ(api().SetValueEx(scratch_, "n", 0, kRegDword, reinterpret_cast<const uint8_t*>(&dword),
-                             4),
-            kSuccess);
+  ASSERT_EQ(
+      api().SetValueEx(scratch_, "n", 0, kRegDword, reinterpret_cast<const uint8_t*>(&dword), 4),
+      kSuccess);
   uint32_t read = 0;
   count = 4;
-  EXPECT_EQ(api().QueryValueEx(scratch_, "n", nullptr, &type, reinterpret_cast<uint8_t*>(&read),
-                               &count),
-            kSuccess);
+  EXPECT_EQ(
+      api().QueryValueEx(scratch_, "n", nullptr, &type, reinterpret_cast<uint8_t*>(&read), &count),
+      kSuccess);
   EXPECT_EQ(type, kRegDword);
   EXPECT_EQ(read, dword);
 
@@ -164,8 +164,7 @@ TEST_P(RegistryApiTest, TextTerminationOnSetAndQuery) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const std::string held = row.bytes + std::string(1, '\0');
-    ASSERT_EQ(api().SetValueEx(scratch_, "t", 0, kRegSz, Bytes(held.c_str()), row.count),
-              kSuccess);
+    ASSERT_EQ(api().SetValueEx(scratch_, "t", 0, kRegSz, Bytes(held.c_str()), row.count), kSuccess);
     std::string buffer(row.room + 1, 'x');
     uint32_t count = row.room;
     EXPECT_EQ(api().QueryValueEx(scratch_, "t", nullptr, nullptr,
@@ -213,9 +212,8 @@ TEST_P(RegistryApiTest, TheFailingSeamAnswersForTheChosenOperation) {
 #ifdef _WIN32
 // The real registry (Wine's under Wine).
 INSTANTIATE_TEST_SUITE_P(System, RegistryApiTest,
-                         ::testing::Values(Backend{"system", []() -> RegistryApi& {
-                           return SystemRegistry();
-                         }}),
+                         ::testing::Values(Backend{
+                             "system", []() -> RegistryApi& { return SystemRegistry(); }}),
                          [](const auto& info) { return std::string(info.param.name); });
 #else
 // The embedded store, in a file of the test's own.
@@ -227,8 +225,7 @@ RegistryApi& TestStore() {
   }();
   return *store;
 }
-INSTANTIATE_TEST_SUITE_P(Store, RegistryApiTest,
-                         ::testing::Values(Backend{"store", &TestStore}),
+INSTANTIATE_TEST_SUITE_P(Store, RegistryApiTest, ::testing::Values(Backend{"store", &TestStore}),
                          [](const auto& info) { return std::string(info.param.name); });
 #endif
 

@@ -21,19 +21,28 @@
 namespace corvane::registry {
 namespace {
 
-enum class Op { kCreate, kOpenRead, kOpenWrite, kOpenKeyA, kSet, kQuery, kDeleteValue,
-                kDeleteKey, kClose };
+enum class Op {
+  kCreate,
+  kOpenRead,
+  kOpenWrite,
+  kOpenKeyA,
+  kSet,
+  kQuery,
+  kDeleteValue,
+  kDeleteKey,
+  kClose
+};
 
 // One call. `key` is the scratch key unless `on_current`, the key that the latest open or
 // create of the sequence gave.
 struct Step {
   Op op;
-  std::string text{};      // subkey path or value name, as ANSI bytes (code page 1252)
-  std::string data{};      // for kSet: the bytes (a zero always follows them)
-  uint32_t number = 0;     // kSet: the count; kQuery: the buffer size
+  std::string text{};   // subkey path or value name, as ANSI bytes (code page 1252)
+  std::string data{};   // for kSet: the bytes (a zero always follows them)
+  uint32_t number = 0;  // kSet: the count; kQuery: the buffer size
   Result result = kSuccess;
-  uint32_t count = 0;      // kQuery: the count afterwards
-  std::string bytes{};     // kQuery: the buffer afterwards, up to its size + 1 (filled with 'x')
+  uint32_t count = 0;   // kQuery: the count afterwards
+  std::string bytes{};  // kQuery: the buffer afterwards, up to its size + 1 (filled with 'x')
   bool on_current = false;
   const char* wine = nullptr;  // where Wine differs: why
   Result wine_result = kSuccess;
@@ -136,8 +145,7 @@ TEST(RegistryReplay, EverySequenceGivesWhatWindowsGives) {
           r = api.OpenKey(key, step.text.c_str(), &opened);
           break;
         case Op::kSet:
-          r = api.SetValueEx(key, step.text.c_str(), 0,
-                             step.text == "b" ? kRegBinary : kRegSz,
+          r = api.SetValueEx(key, step.text.c_str(), 0, step.text == "b" ? kRegBinary : kRegSz,
                              reinterpret_cast<const uint8_t*>(held.data()), step.number);
           break;
         case Op::kQuery:
@@ -167,9 +175,9 @@ TEST(RegistryReplay, EverySequenceGivesWhatWindowsGives) {
     }
     if (current != scratch) api.CloseKey(current);
     api.CloseKey(scratch);
-    for (const char* path : {"Software\\CorvaneReplay\\Caf\xE9\\\x80", "Software\\CorvaneReplay\\Caf\xE9",
-                             "Software\\CorvaneReplay\\a\\b", "Software\\CorvaneReplay\\a",
-                             "Software\\CorvaneReplay"})
+    for (const char* path :
+         {"Software\\CorvaneReplay\\Caf\xE9\\\x80", "Software\\CorvaneReplay\\Caf\xE9",
+          "Software\\CorvaneReplay\\a\\b", "Software\\CorvaneReplay\\a", "Software\\CorvaneReplay"})
       api.DeleteKey(kCurrentUser, path);
   }
 }

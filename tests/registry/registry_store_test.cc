@@ -54,7 +54,8 @@ TEST(RegistryStore, DefaultPlaceIsPrivate) {
   EXPECT_EQ(path, home + "/corvane/registry.db");
   auto store = RegistryStore::Open(path);
   EXPECT_EQ(store->health(), kSuccess);
-  struct stat folder {}, file {};
+  struct stat folder {
+  }, file{};
   ASSERT_EQ(::stat((home + "/corvane").c_str(), &folder), 0);
   ASSERT_EQ(::stat(path.c_str(), &file), 0);
   EXPECT_EQ(folder.st_mode & 0777, 0700u);
