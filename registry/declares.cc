@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/message_box.h"
+#include "registry/ansi_arg.h"
 #include "registry/registry_api.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
@@ -12,33 +13,13 @@
 namespace corvane {
 namespace {
 
+using registry::AnsiArg;
 using registry::CurrentRegistry;
 using registry::kKeyRead;
 using registry::kKeyWrite;
 using registry::kRegBinary;
 using registry::kRegDword;
 using registry::kRegSz;
-
-// The ANSI text of a variable for one registry call. When the call has returned, the buffer
-// converted back is stored into the variable, replacing its text.
-class AnsiArg {
- public:
-  explicit AnsiArg(ByRef<String>& variable) : variable_(variable), buffer_(variable.get()) {}
-  AnsiArg(const AnsiArg&) = delete;
-  AnsiArg& operator=(const AnsiArg&) = delete;
-  ~AnsiArg() {
-    try {
-      variable_ = buffer_.Text();
-    } catch (...) {
-      // A buffer that cannot be converted back leaves the variable as it was.
-    }
-  }
-  char* get() { return buffer_.data(); }
-
- private:
-  ByRef<String>& variable_;
-  rt::AnsiBuffer buffer_;
-};
 
 struct RootName {
   const char16_t* name;
@@ -215,7 +196,7 @@ Variant Declares::GetBinaryValue(ByRef<String> subkey, ByRef<String> entry) {
     AnsiArg data(buffer);
     AnsiArg name(entry);
     lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type,
-                                                 reinterpret_cast<uint8_t*>(data.get()), &count);
+                                                 data.bytes(), &count);
   }
   lBufferSize = static_cast<Long>(count);
   if (lLastResult != 0) return Variant::OfString(kFailureText);
@@ -248,7 +229,7 @@ Variant Declares::GetStringValue(ByRef<String> subkey, ByRef<String> entry) {
       AnsiArg data(buffer);
       AnsiArg name(entry);
       lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type,
-                                                   reinterpret_cast<uint8_t*>(data.get()), &count);
+                                                   data.bytes(), &count);
     }
     lBufferSize = static_cast<Long>(count);
     if (lLastResult != 0) return Variant::OfString(kFailureText);

@@ -22,6 +22,9 @@ constexpr auto kA = ParamType::kStringArray;
 Tarnel& AsTarnel(void* object) {
   return *static_cast<Tarnel*>(object);
 }
+Registry& AsRegistry(void* object) {
+  return *static_cast<Registry*>(object);
+}
 Declares& AsDeclares(void* object) {
   return *static_cast<Declares*>(object);
 }
@@ -77,14 +80,38 @@ constexpr ParamInfo kDeleteValueParams[] = {
     {"hKey", kL, kByVal}, {"strPath", kS, kByVal}, {"strValue", kS, kByVal}};
 
 constexpr MethodInfo kRegistryMethods[] = {
-    {"savekey", 0x60030000, kSavekeyParams, ResultType::kNone, nullptr},
-    {"getstring", 0x60030001, kGetstringParams, ResultType::kVariant, nullptr},
-    {"getstringx", 0x60030002, kGetstringxParams, ResultType::kVariant, nullptr},
-    {"savestring", 0x60030003, kSavestringParams, ResultType::kNone, nullptr},
-    {"getdword", 0x60030004, kGetdwordParams, ResultType::kLong, nullptr},
-    {"SaveDword", 0x60030005, kSaveDwordParams, ResultType::kVariant, nullptr},
-    {"DeleteKey", 0x60030006, kRegistryDeleteKeyParams, ResultType::kVariant, nullptr},
-    {"DeleteValue", 0x60030007, kDeleteValueParams, ResultType::kVariant, nullptr},
+    {"savekey", 0x60030000, kSavekeyParams, ResultType::kNone,
+     [](void* o, CallFrame& f) {
+       AsRegistry(o).savekey(f.long_value(0), f.string(1));
+       return Variant();
+     }},
+    {"getstring", 0x60030001, kGetstringParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsRegistry(o).getstring(f.long_value(0), f.string(1), f.string(2));
+     }},
+    {"getstringx", 0x60030002, kGetstringxParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsRegistry(o).getstringx(f.string(0), f.string(1)); }},
+    {"savestring", 0x60030003, kSavestringParams, ResultType::kNone,
+     [](void* o, CallFrame& f) {
+       AsRegistry(o).savestring(f.long_value(0), f.string(1), f.string(2), f.string(3));
+       return Variant();
+     }},
+    {"getdword", 0x60030004, kGetdwordParams, ResultType::kLong,
+     [](void* o, CallFrame& f) {
+       return Variant::OfLong(AsRegistry(o).getdword(f.long_value(0), f.string(1).get(),
+                                                     f.string(2).get()));
+     }},
+    {"SaveDword", 0x60030005, kSaveDwordParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsRegistry(o).SaveDword(f.long_value(0), f.string(1).get(), f.string(2).get(),
+                                      f.long_value(3));
+     }},
+    {"DeleteKey", 0x60030006, kRegistryDeleteKeyParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) { return AsRegistry(o).DeleteKey(f.long_value(0), f.string(1).get()); }},
+    {"DeleteValue", 0x60030007, kDeleteValueParams, ResultType::kVariant,
+     [](void* o, CallFrame& f) {
+       return AsRegistry(o).DeleteValue(f.long_value(0), f.string(1).get(), f.string(2).get());
+     }},
 };
 
 // _Declares

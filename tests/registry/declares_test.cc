@@ -1,84 +1,23 @@
-// Declares through the native dispatcher over a store of the test's own: key path resolution
+// Declares through the native dispatcher over the fixture's registry: key path resolution
 // with its message box, the root-name and message tables, and the value methods with their
 // write-backs, failures and edges.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "platform/message_box.h"
-#include "registry/registry_api.h"
-#ifndef _WIN32
-#include "registry/registry_store.h"
-#endif
-#include "server/dispatcher.h"
+#include "tests/registry/class_fixture.h"
 #include "tests/test_support.h"
 
 namespace corvane {
 namespace {
 
-using server::Argument;
 using server::DispatchResult;
 
-class RecordingBox final : public platform::ModalBox {
- public:
-  std::vector<String> shown;
-  void Show(StringView prompt) override { shown.emplace_back(prompt); }
-};
-
-class DeclaresTest : public ::testing::Test {
+class DeclaresTest : public testing::RegistryClassTest {
  protected:
-  // Natively a store of the test's own; on Windows the real registry (Wine's under Wine).
-#ifndef _WIN32
-  static void SetUpTestSuite() {
-    const std::string path = ::testing::TempDir() + "corvane-declares-test.db";
-    std::remove(path.c_str());
-    store_ = registry::RegistryStore::Open(path).release();
-  }
-  static registry::RegistryStore* store_;
-#endif
-  void SetUp() override {
-#ifndef _WIN32
-    registry::InstallRegistry(store_);
-#endif
-    platform::InstallModalBox(&box_);
-    declares_ = server::CreateInstance("Corvane.Declares");
-  }
+  DeclaresTest() : RegistryClassTest("Corvane.Declares") {}
   void TearDown() override {
     Call("DeleteKey", {Text(u"HKEY_CURRENT_USER\\Software\\Demo\\Sub")});
     Call("DeleteKey", {Text(u"HKEY_CURRENT_USER\\Software\\Demo")});
-#ifndef _WIN32
-    EXPECT_EQ(store_->open_handles(), 0u) << "every key closed";
-#endif
-    registry::InstallRegistry(nullptr);
-    platform::InstallModalBox(nullptr);
+    RegistryClassTest::TearDown();
   }
-
-  static Argument Text(const char16_t* text) {
-    return Variant::OfString(text);
-  }
-
-  // Calls `method` with `args` as the caller's variables; they hold the write-backs after.
-  DispatchResult Call(const char* method, std::vector<Argument> args) {
-    last_args_ = std::move(args);
-    std::vector<Argument*> pointers;
-    for (Argument& a : last_args_)
-      pointers.push_back(&a);
-    return server::Invoke(*declares_, method, pointers);
-  }
-  Variant Arg(size_t i) const {
-    return std::get<Variant>(last_args_[i]);
-  }
-
-  RecordingBox box_;
-  std::unique_ptr<server::Instance> declares_;
-  std::vector<Argument> last_args_;
 };
-#ifndef _WIN32
-registry::RegistryStore* DeclaresTest::store_ = nullptr;
-#endif
 
 TEST_F(DeclaresTest, KeyPathsAreResolvedAndWrittenBack) {
   struct Row {
@@ -194,7 +133,7 @@ TEST_F(DeclaresTest, DwordAndBinaryValues) {
               Variant::OfString(String(u"a\0c", 3)));
   // A 2-byte value read as a DWORD on a new instance: the low-order half.
   Call("SetBinaryValue", {Text(demo), Text(u"two"), Text(u"\u0001\u0002")});
-  declares_ = server::CreateInstance("Corvane.Declares");
+  NewObject();
   EXPECT_TRUE(Call("GetDWORDValue", {Text(demo), Text(u"two")}).result == Variant::OfLong(0x0201));
   Call("SetBinaryValue", {Text(demo), Text(u"one"), Text(u"z")});
   EXPECT_TRUE(Call("GetBinaryValue", {Text(demo), Text(u"one")}).result == Variant::OfString(u"z"));

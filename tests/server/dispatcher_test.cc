@@ -126,12 +126,6 @@ TEST(Dispatcher, RefusedCalls) {
     EXPECT_EQ(r.error_number, 0);
     EXPECT_TRUE(values == row.args) << "a call that did not run writes nothing back";
   }
-  // A method that is not built yet runs nothing and writes nothing back.
-  auto registry = CreateInstance("Corvane.Registry");
-  Argument handle = Variant::OfInteger(5), path = Variant::OfInteger(5);
-  std::vector<Argument*> unbuilt = {&handle, &path};
-  EXPECT_EQ(Invoke(*registry, "savekey", unbuilt).status, kNotImplemented);
-  EXPECT_TRUE(handle == Argument(Variant::OfInteger(5)) && path == Argument(Variant::OfInteger(5)));
   auto tarnel = NewTarnel();
   std::vector<Argument*> nulls = {nullptr, nullptr};
   EXPECT_EQ(Invoke(*tarnel, "Encrypt", nulls).status, kInvalidPointer);
