@@ -1,5 +1,6 @@
-// Declares through COM: the real message box of a rejected key path, found by its caption,
-// checked and dismissed by a watcher with a deadline; and the early-bound write-back of a path.
+// Declares and Registry through COM: the real message box of a rejected key path, found by its
+// caption, checked and dismissed by a watcher with a deadline; the early-bound write-back of a
+// path; and repeated reads that leave no handle open in the process.
 #include <atomic>
 #include <string>
 #include <thread>
@@ -60,6 +61,36 @@ TEST(DeclaresCom, AnAcceptedPathIsWrittenBackEarlyBound) {
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\CorvaneCom", 0, KEY_READ, &key),
             ERROR_FILE_NOT_FOUND);
+}
+
+TEST(RegistryCom, RepeatedReadsLeaveNoHandleOpen) {
+  ComPtr<_Registry> reg;
+  ASSERT_EQ(CoCreateInstance(kRegistryClsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_Registry),
+                             reinterpret_cast<void**>(reg.put())),
+            S_OK);
+  LONG root = static_cast<LONG>(0x80000001u);
+  UniqueBstr path = Bstr(L"Software\\CorvaneLeak"), name = Bstr(L"v"), data = Bstr(L"abc");
+  ASSERT_EQ(reg->savestring(&root, path.address(), name.address(), data.address()), S_OK);
+  // Wine counts no process handles (GetProcessHandleCount gives 0), but it hands out the lowest
+  // free handle value: a handle opened after the reads lies far above one opened before them
+  // when the reads leaked.
+  const auto next_handle = [] {
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key);
+    RegCloseKey(key);
+    return reinterpret_cast<ULONG_PTR>(key);
+  };
+  const ULONG_PTR before = next_handle();
+  for (int i = 0; i < 100000; ++i) {
+    UniqueVariant result;
+    ASSERT_EQ(reg->getstring(&root, path.address(), name.address(), result.get()), S_OK);
+    ASSERT_EQ(ToWide(V_BSTR(result.get())), L"abc");
+  }
+  const ULONG_PTR after = next_handle();
+  EXPECT_LT(after, before + 64) << "handle before " << before << ", after " << after;
+  UniqueVariant ignored;
+  reg->DeleteKey(root, path.get(), ignored.get());
+  EXPECT_EQ(root, static_cast<LONG>(0x80000001u)) << "hKey is never written";
 }
 
 }  // namespace
