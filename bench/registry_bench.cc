@@ -1,13 +1,14 @@
-// Registry work per second, the same workload on each backend: the Declares methods and the
-// raw calls, on the embedded store natively and on Wine's registry under Wine. Prints one line
-// per measurement, "name<TAB>calls per second", so that scripts/bench.sh can set the backends
-// side by side.
+// Registry work per second, the same workload on each backend: the Declares and Registry
+// methods and the raw calls, on the embedded store natively and on Wine's registry under Wine.
+// Prints one line per measurement, "name<TAB>calls per second", so that scripts/bench.sh can set
+// the backends side by side.
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "registry/declares.h"
+#include "registry/registry.h"
 #include "registry/registry_api.h"
 #ifndef _WIN32
 #include "registry/registry_store.h"
@@ -71,6 +72,23 @@ int main(int argc, char** argv) {
            declares.CreateKey(p);
            declares.DeleteKey(q);
          }));
+  corvane::Registry reg;
+  const Long hkcu = registry::kCurrentUser;
+  Report("Registry.savestring", PerSecond(seconds, [&](long) {
+           Long h = hkcu;
+           String p = u"Software\\CorvaneBench", n = u"rs", d = u"some setting text";
+           reg.savestring(h, p, n, d);
+         }));
+  Report("Registry.getstring", PerSecond(seconds, [&](long) {
+           Long h = hkcu;
+           String p = u"Software\\CorvaneBench", n = u"rs";
+           reg.getstring(h, p, n);
+         }));
+  Report("Registry.SaveDword", PerSecond(seconds, [&](long i) {
+           reg.SaveDword(hkcu, u"Software\\CorvaneBench", u"rd", static_cast<Long>(i));
+         }));
+  Report("Registry.getdword",
+         PerSecond(seconds, [&](long) { reg.getdword(hkcu, u"Software\\CorvaneBench", u"rd"); }));
   Long key = 0;
   api.CreateKey(registry::kCurrentUser, "Software\\CorvaneBench", &key);
   char buffer[64];

@@ -195,8 +195,8 @@ Variant Declares::GetBinaryValue(ByRef<String> subkey, ByRef<String> entry) {
     ByRef<String> buffer(strBuffer);
     AnsiArg data(buffer);
     AnsiArg name(entry);
-    lLastResult = CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type,
-                                                 data.bytes(), &count);
+    lLastResult =
+        CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, data.bytes(), &count);
   }
   lBufferSize = static_cast<Long>(count);
   if (lLastResult != 0) return Variant::OfString(kFailureText);

@@ -50,7 +50,9 @@ class RegistryClassTest : public ::testing::Test {
     platform::InstallModalBox(nullptr);
   }
 
-  static server::Argument Text(const char16_t* text) { return Variant::OfString(text); }
+  static server::Argument Text(const char16_t* text) {
+    return Variant::OfString(text);
+  }
 
   // Calls `method` with `args` as the caller's variables; Arg(i) holds the write-backs after.
   server::DispatchResult Call(const char* method, std::vector<server::Argument> args) {
@@ -60,8 +62,12 @@ class RegistryClassTest : public ::testing::Test {
       pointers.push_back(&a);
     return server::Invoke(*object_, method, pointers);
   }
-  Variant Arg(size_t i) const { return std::get<Variant>(last_args_[i]); }
-  void NewObject() { object_ = server::CreateInstance(prog_id_); }
+  Variant Arg(size_t i) const {
+    return std::get<Variant>(last_args_[i]);
+  }
+  void NewObject() {
+    object_ = server::CreateInstance(prog_id_);
+  }
 
 #ifndef _WIN32
   registry::RegistryStore* store_ = nullptr;

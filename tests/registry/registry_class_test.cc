@@ -14,14 +14,15 @@ class RegistryTest : public testing::RegistryClassTest {
  protected:
   RegistryTest() : RegistryClassTest("Corvane.Registry") {}
   void TearDown() override {
-    for (const char16_t* key : {u"Software\\QUOLV\\Registry\\Options", u"Software\\QUOLV\\Registry",
-                                u"Software\\QUOLV", u"Software\\CorvaneReg\\Sub",
-                                u"Software\\CorvaneReg"})
+    for (const char16_t* key :
+         {u"Software\\QUOLV\\Registry\\Options", u"Software\\QUOLV\\Registry", u"Software\\QUOLV",
+          u"Software\\CorvaneReg\\Sub", u"Software\\CorvaneReg"})
       Call("DeleteKey", {Variant::OfLong(kCurrentUser), Text(key)});
     RegistryClassTest::TearDown();
   }
   void SaveText(const char16_t* path, const char16_t* name, const String& text) {
-    Call("savestring", {Variant::OfLong(kCurrentUser), Text(path), Text(name), Variant::OfString(text)});
+    Call("savestring",
+         {Variant::OfLong(kCurrentUser), Text(path), Text(name), Variant::OfString(text)});
   }
   Variant GetText(const char16_t* path, const char16_t* name) {
     return Call("getstring", {Variant::OfLong(kCurrentUser), Text(path), Text(name)}).result;
@@ -59,8 +60,8 @@ TEST_F(RegistryTest, TextValuesAndTheirBuffer) {
     EXPECT_TRUE(GetText(u"Software\\CorvaneReg", u"raw") == row.read);
   }
   RawText("raw", std::string(32767, 'a') + '\0');
-  EXPECT_EQ(Call("getstring", {Variant::OfLong(kCurrentUser), Text(u"Software\\CorvaneReg"),
-                               Text(u"raw")})
+  EXPECT_EQ(Call("getstring",
+                 {Variant::OfLong(kCurrentUser), Text(u"Software\\CorvaneReg"), Text(u"raw")})
                 .error_number,
             6);
   // Other types, missing values and keys: Empty, also right after a text was read.
@@ -113,9 +114,8 @@ TEST_F(RegistryTest, DwordsKeysAndValues) {
   Call("DeleteValue", {Variant::OfLong(kCurrentUser), Text(u"Software\\CorvaneReg"), Text(u"n")});
   EXPECT_TRUE(dword(u"Software\\CorvaneReg", u"n") == Variant::OfLong(0));
   // On a bad handle: Empty, as on success.
-  EXPECT_TRUE(
-      Call("SaveDword", {Variant::OfLong(0), Text(u"x"), Text(u"y"), Variant::OfLong(1)})
-          .result.is_empty());
+  EXPECT_TRUE(Call("SaveDword", {Variant::OfLong(0), Text(u"x"), Text(u"y"), Variant::OfLong(1)})
+                  .result.is_empty());
   EXPECT_TRUE(Call("DeleteValue", {Variant::OfLong(0), Text(u"x"), Text(u"y")}).result.is_empty());
 }
 
