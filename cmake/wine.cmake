@@ -27,7 +27,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine.sh.in ${CORVANE_WINE} @ONLY
                                 WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVANE_WINE})
 
-# Declares the skip code on tests of this tree.
+# Declares the skip code on tests of this tree, and a deadline: a test that waits on something
+# that never comes (a modal box nobody dismisses) fails instead of stalling the run.
 function(corvane_wine_tests)
-  set_tests_properties(${ARGN} PROPERTIES SKIP_RETURN_CODE ${CORVANE_SKIP_CODE})
+  set_tests_properties(${ARGN} PROPERTIES SKIP_RETURN_CODE ${CORVANE_SKIP_CODE} TIMEOUT 300)
 endfunction()

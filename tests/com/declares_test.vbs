@@ -67,8 +67,8 @@ Err.Clear
 On Error GoTo 0
 
 path = kRoot
-d.DeleteKey path
-Check "deleted", IsEmpty(d.DeleteKey(path)), True
+Check "DeleteKey returns Empty", IsEmpty(d.DeleteKey(path)), True
+Check "DeleteKey path written back", path, "Software\CorvaneVbs"
 path = kRoot : entry = "Name"
 Check "gone", d.GetStringValue(path, entry), "Error"
 
