@@ -1,19 +1,7 @@
 ' Declares through late binding from VBScript over the real registry: key paths written back
 ' into the script's variables, values written by our methods read with WScript.Shell's RegRead
 ' and the reverse, and the readers' failures.
-Option Explicit
-
-Dim failures : failures = 0
-
-Sub Check(name, got, expected)
-  If TypeName(got) <> TypeName(expected) Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got a " & TypeName(got) & ", expected a " & TypeName(expected)
-  ElseIf got <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got [" & got & "], expected [" & expected & "]"
-  End If
-End Sub
+' Check() and the failure count come from check.vbs, which run_script.sh puts in front.
 
 Dim d : Set d = CreateObject("Corvane.Declares")
 Dim shell : Set shell = CreateObject("WScript.Shell")

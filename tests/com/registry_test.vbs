@@ -1,19 +1,7 @@
 ' Registry through late binding from VBScript over the real registry: values written by our
 ' methods read with WScript.Shell's RegRead and the reverse, the settings path written back,
 ' and hKey never written. Scripts hold no key handles of their own, so they use the roots.
-Option Explicit
-
-Dim failures : failures = 0
-
-Sub Check(name, got, expected)
-  If TypeName(got) <> TypeName(expected) Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got a " & TypeName(got) & ", expected a " & TypeName(expected)
-  ElseIf got <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got [" & got & "], expected [" & expected & "]"
-  End If
-End Sub
+' Check() and the failure count come from check.vbs, which run_script.sh puts in front.
 
 Dim r : Set r = CreateObject("Corvane.Registry")
 Dim shell : Set shell = CreateObject("WScript.Shell")

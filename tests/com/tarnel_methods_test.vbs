@@ -1,18 +1,6 @@
 ' Tarnel's scrambler, splitters and timed pause through late binding from VBScript: results,
 ' the write-backs into the script's variables, and the arrays a script can index.
-Option Explicit
-
-Dim failures : failures = 0
-
-Sub Check(name, got, expected)
-  If TypeName(got) <> TypeName(expected) Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got a " & TypeName(got) & ", expected a " & TypeName(expected)
-  ElseIf got <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got [" & got & "], expected [" & expected & "]"
-  End If
-End Sub
+' Check() and the failure count come from check.vbs, which run_script.sh puts in front.
 
 Function Joined(arr)
   Dim i, out

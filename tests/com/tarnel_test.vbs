@@ -1,18 +1,6 @@
 ' Tarnel through late binding from VBScript: the cipher, the key written back into the
 ' script's variables, one variable for both arguments, and the errors a script sees.
-Option Explicit
-
-Dim failures : failures = 0
-
-Sub Check(name, got, expected)
-  If TypeName(got) <> TypeName(expected) Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got a " & TypeName(got) & ", expected a " & TypeName(expected)
-  ElseIf got <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got [" & got & "], expected [" & expected & "]"
-  End If
-End Sub
+' Check() and the failure count come from check.vbs, which run_script.sh puts in front.
 
 Dim t : Set t = CreateObject("Corvane.Tarnel")
 Dim text, pass, result
