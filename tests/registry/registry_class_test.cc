@@ -119,6 +119,19 @@ TEST_F(RegistryTest, DwordsKeysAndValues) {
   EXPECT_TRUE(Call("DeleteValue", {Variant::OfLong(0), Text(u"x"), Text(u"y")}).result.is_empty());
 }
 
+TEST_F(RegistryTest, AHandleTheHostHoldsIsReadAndStaysOpen) {
+  Long held = 0;
+  ASSERT_EQ(registry::CurrentRegistry().CreateKey(kCurrentUser, "Software\\CorvaneReg", &held),
+            registry::kSuccess);
+  Call("savestring", {Variant::OfLong(held), Text(u""), Text(u"v"), Text(u"by handle")});
+  EXPECT_TRUE(Call("getstring", {Variant::OfLong(held), Text(u""), Text(u"v")}).result ==
+              Variant::OfString(u"by handle"));
+  EXPECT_TRUE(Call("getstring", {Variant::OfLong(held), Text(u""), Text(u"v")}).result ==
+              Variant::OfString(u"by handle"))
+      << "the empty path reads through the caller's own handle, which stays open";
+  EXPECT_EQ(registry::CurrentRegistry().CloseKey(held), registry::kSuccess);
+}
+
 #ifndef _WIN32
 TEST_F(RegistryTest, RepeatedReadsLeaveNoHandleOpen) {
   SaveText(u"Software\\CorvaneReg", u"Name", u"abc");
