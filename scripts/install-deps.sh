@@ -3,6 +3,7 @@
 #   scripts/install-deps.sh native          the native build, its tests and benchmarks
 #   scripts/install-deps.sh native windows  also MinGW-w64 (i686 and x86_64), Wine (32-bit and
 #                                           64-bit) and Xvfb
+#   ... sanitize                            clang with its sanitizer runtimes
 set -euo pipefail
 
 sudo_cmd=()
@@ -12,11 +13,14 @@ native=(cmake make g++ googletest libgtest-dev libbenchmark-dev libsqlite3-dev)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev
          xvfb xauth)
 
+sanitize=(clang libclang-rt-14-dev)
+
 wanted=()
 for part in "$@"; do
   case "$part" in
     native) wanted+=("${native[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
+    sanitize) wanted+=("${sanitize[@]}") ;;
     *) echo "install-deps: unknown part '$part'" >&2; exit 2 ;;
   esac
 done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native, 32-bit Windows and 64-bit Windows trees, and runs
-# every suite: native, then each Windows tree under its own Wine loader in a fresh WINEPREFIX.
+# Installs what is missing, builds the native (also under the sanitizers), 32-bit Windows and
+# 64-bit Windows trees, and runs every suite: native, then each Windows tree under its own Wine
+# loader in a fresh WINEPREFIX.
 #
 # The 64-bit suites always run. The 32-bit suites run where this machine can start the 32-bit
 # loader; elsewhere, or with CORVANE_SKIP_WIN32=1, they are reported as skipped, never as passed.
@@ -8,8 +9,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/install-deps.sh" native windows
+"$root/scripts/install-deps.sh" native windows sanitize
 "$root/scripts/build.sh" native
+"$root/scripts/build.sh" sanitize
 "$root/scripts/build.sh" win32
 "$root/scripts/build.sh" win64  # after win32: it checks the 32-bit DLL's shape
 
@@ -18,6 +20,8 @@ windows_ran=0
 
 echo "== native suites"
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
+echo "== native suites under AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --test-dir "$root/build/sanitize" --output-on-failure || status=1
 
 # Runs the suites of one Windows tree in a fresh prefix, under a virtual display.
 run_windows_suites() {
