@@ -73,15 +73,15 @@ TEST(JScriptVBArray, ReadsTheArrayAScriptVariableReceives) {
                              reinterpret_cast<void**>(engine.put())),
             S_OK);
   ComPtr<IActiveScriptParse> parse;
-  ASSERT_EQ(engine->QueryInterface(__uuidof(IActiveScriptParse), reinterpret_cast<void**>(parse.put())),
-            S_OK);
+  ASSERT_EQ(
+      engine->QueryInterface(__uuidof(IActiveScriptParse), reinterpret_cast<void**>(parse.put())),
+      S_OK);
   Site site;
   ASSERT_EQ(parse->InitNew(), S_OK);
   ASSERT_EQ(engine->SetScriptSite(&site), S_OK);
-  ASSERT_EQ(parse->ParseScriptText(
-                L"function read(a) { var v = new VBArray(a);"
-                L" return v.ubound(1) + ':' + v.toArray().join('|'); }",
-                nullptr, nullptr, nullptr, 0, 0, 0, nullptr, nullptr),
+  ASSERT_EQ(parse->ParseScriptText(L"function read(a) { var v = new VBArray(a);"
+                                   L" return v.ubound(1) + ':' + v.toArray().join('|'); }",
+                                   nullptr, nullptr, nullptr, 0, 0, 0, nullptr, nullptr),
             S_OK)
       << std::string(site.error.begin(), site.error.end());
   ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_CONNECTED), S_OK);
@@ -92,9 +92,9 @@ TEST(JScriptVBArray, ReadsTheArrayAScriptVariableReceives) {
   ASSERT_EQ(script->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &read), S_OK);
   DISPPARAMS call{parts.get(), nullptr, 1, 0};
   UniqueVariant joined;
-  ASSERT_EQ(script->Invoke(read, IID_NULL, 0x409, DISPATCH_METHOD, &call, joined.get(), nullptr,
-                           nullptr),
-            S_OK)
+  ASSERT_EQ(
+      script->Invoke(read, IID_NULL, 0x409, DISPATCH_METHOD, &call, joined.get(), nullptr, nullptr),
+      S_OK)
       << std::string(site.error.begin(), site.error.end());
   ASSERT_EQ(V_VT(joined.get()), VT_BSTR);
   EXPECT_EQ(ToWide(V_BSTR(joined.get())), L"2:a|b|c");
