@@ -141,6 +141,26 @@ const char* const kSchema =
     "  (4, 0, 'HKEY_USERS', 'HKEY_USERS'),"
     "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');";
 
+StoreFault g_fault = nullptr;
+
+// Runs one SQLite call, retrying while the database is busy (after `reset`); the seam may
+// answer in its place.
+template <class Call, class Reset>
+int WithRetries(const char* sql, Call call, Reset reset) {
+  auto once = [&] {
+    if (g_fault != nullptr)
+      if (const int injected = g_fault(sql); injected != 0) return injected;
+    return call();
+  };
+  int rc = once();
+  for (int tries = 0; (rc & 0xFF) == SQLITE_BUSY && tries < 50; ++tries) {
+    reset();
+    sqlite3_sleep(20);
+    rc = once();
+  }
+  return rc;
+}
+
 class SqliteStore final : public RegistryStore {
  public:
   explicit SqliteStore(const std::string& path) : path_(path) { health_ = Connect(); }
@@ -351,7 +371,7 @@ class SqliteStore final : public RegistryStore {
   // A prepared statement, reset and cleared when it goes out of scope; kept for reuse.
   class Statement {
    public:
-    Statement(SqliteStore& store, const char* sql) : store_(store) {
+    Statement(SqliteStore& store, const char* sql) : store_(store), sql_(sql) {
       UniqueStmt& cached = store.statements_[sql];
       if (!cached) {
         sqlite3_stmt* prepared = nullptr;
@@ -388,12 +408,8 @@ class SqliteStore final : public RegistryStore {
     // answers with the connection's error.
     int Step() {
       if (stmt_ == nullptr) return SQLITE_ERROR;
-      int rc = sqlite3_step(stmt_);
-      for (int tries = 0; (rc & 0xFF) == SQLITE_BUSY && tries < 50; ++tries) {
-        sqlite3_reset(stmt_);
-        sqlite3_sleep(20);
-        rc = sqlite3_step(stmt_);
-      }
+      const int rc = WithRetries(
+          sql_, [this] { return sqlite3_step(stmt_); }, [this] { sqlite3_reset(stmt_); });
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) store_.failed_ = ResultOf(rc);
       return rc;
     }
@@ -401,8 +417,15 @@ class SqliteStore final : public RegistryStore {
 
    private:
     SqliteStore& store_;
+    const char* sql_;
     sqlite3_stmt* stmt_ = nullptr;
   };
+
+  // A transaction statement (BEGIN, COMMIT), through the seam and the retries.
+  int Exec(const char* sql) {
+    return WithRetries(
+        sql, [&] { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }, [] {});
+  }
 
   struct Target {
     Result error = kSuccess;
@@ -514,6 +537,7 @@ class SqliteStore final : public RegistryStore {
   // The child of `parent` called `name`; nothing when there is none or the lookup failed (then
   // failed_ holds the result).
   std::optional<int64_t> FindChild(int64_t parent, const String& name) {
+    failed_ = kSuccess;  // a failure of an earlier call must not answer for this lookup
     Statement find(*this, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
     find.Bind(1, parent).Bind(2, rt::ToUtf8(Fold(name)));
     if (find.Step() != SQLITE_ROW) return std::nullopt;
@@ -524,22 +548,14 @@ class SqliteStore final : public RegistryStore {
   template <class Body>
   Result Write(Body body) {
     failed_ = kSuccess;
-    int rc = sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    for (int tries = 0; (rc & 0xFF) == SQLITE_BUSY && tries < 50; ++tries) {
-      sqlite3_sleep(20);
-      rc = sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    }
+    int rc = Exec("BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) return ResultOf(rc);
     const Result result = body();
     if (result != kSuccess) {
       sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
       return result;
     }
-    rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
-    for (int tries = 0; (rc & 0xFF) == SQLITE_BUSY && tries < 50; ++tries) {
-      sqlite3_sleep(20);
-      rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
-    }
+    rc = Exec("COMMIT");
     if (rc != SQLITE_OK) {
       sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
       return ResultOf(rc);
@@ -572,6 +588,10 @@ class SqliteStore final : public RegistryStore {
 };
 
 }  // namespace
+
+void SetStoreFault(StoreFault fault) {
+  g_fault = fault;
+}
 
 std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& path) {
   return std::make_unique<SqliteStore>(path);

@@ -40,4 +40,11 @@ class RegistryStore : public RegistryApi {
   virtual size_t open_handles() const = 0;
 };
 
+// A seam for failure injection: when set, every SQLite step and transaction statement of every
+// store first calls `fault` with the statement's SQL; a non-zero answer (SQLITE_BUSY,
+// SQLITE_FULL, SQLITE_IOERR, SQLITE_READONLY...) is taken as that call's result and the call is
+// not made. Busy answers are retried as real ones are. Null removes the seam. For tests.
+using StoreFault = int (*)(const char* sql);
+void SetStoreFault(StoreFault fault);
+
 }  // namespace corvane::registry

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -187,6 +188,64 @@ TEST(RegistryStore, FourProcessesWritingAtOnceLoseNothing) {
       present += GetText(*store, key, name) == name ? 1 : 0;
     }
   EXPECT_EQ(present, kProcesses * kWrites);
+}
+
+// The seam's answer, for the statements that `g_pattern` names, `g_remaining` times (-1: always).
+int g_answer = 0;
+int g_remaining = 0;
+const char* g_pattern = "";
+
+int Injected(const char* sql) {
+  if (g_remaining == 0 || std::strstr(sql, g_pattern) == nullptr) return 0;
+  if (g_remaining > 0) --g_remaining;
+  return g_answer;
+}
+
+TEST(RegistryStore, FaultsGiveAnErrorResultAndLoseNothing) {
+  auto store = RegistryStore::Open(Scratch("faults.db"));
+  Long key = 0;
+  ASSERT_EQ(store->CreateKey(kCurrentUser, "Software\\Faults", &key), kSuccess);
+  ASSERT_EQ(SetText(*store, key, "kept", "before"), kSuccess);
+  enum class Op { kSet, kDelete, kCreate };
+  struct Row {
+    const char* name;
+    int answer;
+    const char* pattern;  // the statements that fail
+    Op op;
+    Result expected;
+  };
+  const Row rows[] = {
+      {"disk full at commit", SQLITE_FULL, "COMMIT", Op::kSet, 112},
+      {"I/O error in the write", SQLITE_IOERR, "INSERT INTO vals", Op::kSet, 1016},
+      {"read-only at begin", SQLITE_READONLY, "BEGIN", Op::kDelete, kAccessDenied},
+      {"busy for good", SQLITE_BUSY, "BEGIN", Op::kCreate, 1016},
+      {"I/O error creating a key", SQLITE_IOERR, "INSERT INTO keys", Op::kCreate, 1016},
+      {"corrupt on read", SQLITE_CORRUPT, "SELECT", Op::kSet, 1015},
+  };
+  SetStoreFault(&Injected);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    g_answer = row.answer;
+    g_pattern = row.pattern;
+    g_remaining = -1;
+    Long child = 0;
+    const Result result = row.op == Op::kSet      ? SetText(*store, key, "kept", "after")
+                          : row.op == Op::kDelete ? store->DeleteValue(key, "kept")
+                                                  : store->CreateKey(key, "child\\deep", &child);
+    g_remaining = 0;
+    EXPECT_EQ(result, row.expected);
+    EXPECT_EQ(GetText(*store, key, "kept"), "before") << "nothing stored was lost or changed";
+    EXPECT_EQ(store->OpenKeyEx(key, "child", 0, kKeyRead, &child), kFileNotFound)
+        << "a failed create leaves no half-made key";
+  }
+  // Busy a few times, then free: the retries carry the write through.
+  g_answer = SQLITE_BUSY;
+  g_pattern = "BEGIN";
+  g_remaining = 3;
+  EXPECT_EQ(SetText(*store, key, "kept", "after"), kSuccess);
+  SetStoreFault(nullptr);
+  EXPECT_EQ(GetText(*store, key, "kept"), "after");
+  store->CloseKey(key);
 }
 
 TEST(RegistryStore, RootsAndHandlesAnswerAsWindowsDoes) {
