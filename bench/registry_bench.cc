@@ -112,10 +112,7 @@ int main(int argc, char** argv) {
                           static_cast<uint32_t>(text.size() + 1));
          }));
   api.CloseKey(key);
-  String p = root;
-  api.DeleteValue(registry::kCurrentUser, "x");
   for (const char* child : {"Software\\CorvaneBench\\Child", "Software\\CorvaneBench"})
     api.DeleteKey(registry::kCurrentUser, child);
-  (void)p;
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/message_box.h"
 #include "registry/ansi_arg.h"
+#include "registry/dword_bytes.h"
 #include "registry/registry_api.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
@@ -118,12 +119,9 @@ Variant Declares::SetDWORDValue(ByRef<String> subkey, ByRef<String> entry, ByRef
   if (hMainKey == 0) return Variant();
   OpenedKey key(*this, subkey, kKeyWrite, false);
   if (!key.opened()) return Variant();
-  uint8_t bytes[4];
-  const auto value = static_cast<uint32_t>(Value.get());
-  for (int i = 0; i < 4; ++i)
-    bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  const auto bytes = registry::DwordBytes(Value.get());
   AnsiArg name(entry);
-  lLastResult = CurrentRegistry().SetValueEx(hOpenKey, name.get(), 0, kRegDword, bytes, 4);
+  lLastResult = CurrentRegistry().SetValueEx(hOpenKey, name.get(), 0, kRegDword, bytes.data(), 4);
   return Variant();
 }
 
@@ -133,20 +131,14 @@ Variant Declares::GetDWORDValue(ByRef<String> subkey, ByRef<String> entry) {
   OpenedKey key(*this, subkey, kKeyRead, false);
   if (!key.opened()) return Variant::OfString(kFailureText);
   // The query writes the low-order bytes first; those it does not write keep what they held.
-  auto held = static_cast<uint32_t>(lDWordValue);
-  uint8_t bytes[4];
-  for (int i = 0; i < 4; ++i)
-    bytes[i] = static_cast<uint8_t>(held >> (8 * i));
+  auto bytes = registry::DwordBytes(lDWordValue);
   uint32_t type = kRegDword, count = 4;
   {
     AnsiArg name(entry);
     lLastResult =
-        CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, bytes, &count);
+        CurrentRegistry().QueryValueEx(hOpenKey, name.get(), nullptr, &type, bytes.data(), &count);
   }
-  held = 0;
-  for (int i = 3; i >= 0; --i)
-    held = (held << 8) | bytes[i];
-  lDWordValue = static_cast<Long>(held);
+  lDWordValue = registry::DwordValue(bytes);
   if (lLastResult != 0) return Variant::OfString(kFailureText);
   return Variant::OfLong(lDWordValue);
 }

@@ -1,7 +1,10 @@
 // Registry: the eight handle-based operations, each the call sequence it is.
 #include "registry/registry.h"
 
+#include <array>
+
 #include "registry/ansi_arg.h"
+#include "registry/dword_bytes.h"
 #include "registry/registry_api.h"
 #include "runtime/convert.h"
 #include "runtime/text_ops.h"
@@ -13,19 +16,6 @@ using registry::AnsiArg;
 using registry::CurrentRegistry;
 
 const char16_t kSettingsPath[] = u"Software\\QUOLV\\Registry";
-
-// The 4 bytes of a Long, least significant first, and back.
-void ToBytes(Long value, uint8_t* bytes) {
-  const auto bits = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i)
-    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-Long FromBytes(const uint8_t* bytes) {
-  uint32_t bits = 0;
-  for (int i = 3; i >= 0; --i)
-    bits = (bits << 8) | bytes[i];
-  return static_cast<Long>(bits);
-}
 
 }  // namespace
 
@@ -119,13 +109,13 @@ Long Registry::getdword(Long hKey, String strPath, String strValueName) {
     api.OpenKey(hKey, path.get(), &handle);
   }
   uint32_t type = 0, count = 4;
-  uint8_t bytes[4] = {};
+  std::array<uint8_t, 4> bytes{};
   int32_t result = 0;
   {
     AnsiArg name(name_copy);
-    result = api.QueryValueEx(handle, name.get(), nullptr, &type, bytes, &count);
+    result = api.QueryValueEx(handle, name.get(), nullptr, &type, bytes.data(), &count);
   }
-  const Long value = result == 0 && type == registry::kRegDword ? FromBytes(bytes) : 0;
+  const Long value = result == 0 && type == registry::kRegDword ? registry::DwordValue(bytes) : 0;
   api.CloseKey(handle);
   return value;
 }
@@ -138,11 +128,10 @@ Variant Registry::SaveDword(Long hKey, String strPath, String strValueName, Long
     AnsiArg path(path_copy);
     api.CreateKey(hKey, path.get(), &handle);
   }
-  uint8_t bytes[4];
-  ToBytes(lData, bytes);
+  const auto bytes = registry::DwordBytes(lData);
   {
     AnsiArg name(name_copy);
-    api.SetValueEx(handle, name.get(), 0, registry::kRegDword, bytes, 4);
+    api.SetValueEx(handle, name.get(), 0, registry::kRegDword, bytes.data(), 4);
   }
   api.CloseKey(handle);
   return Variant();

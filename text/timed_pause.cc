@@ -6,6 +6,8 @@
 // pause across midnight is measured like any other. Between passes the thread waits until a
 // message arrives or the clock reaches its next whole second, so the pause costs next to no CPU
 // while a message posted during it is still handled at once.
+#include <optional>
+
 #include "platform/clock.h"
 #include "text/tarnel.h"
 
@@ -18,11 +20,15 @@ Variant Tarnel::TimedPause(const std::function<Long()>& secs) {
   const String time_separator = clock.TimeSeparator();
   const String start = rt::FormatTimePattern(clock.Now(), date_separator, time_separator);
   long long elapsed = 0;  // Empty before the first pass
+  // The start text is read back at the first pass (it may raise 13) and not again: it does
+  // not change.
+  std::optional<long long> started;
   while (elapsed < secs()) {
     const rt::LocalTime now = clock.Now();
     const String current = rt::FormatTimePattern(now, date_separator, time_separator);
-    elapsed = rt::ReadTimePattern(current, date_separator, time_separator) -
-              rt::ReadTimePattern(start, date_separator, time_separator);
+    const long long at = rt::ReadTimePattern(current, date_separator, time_separator);
+    if (!started) started = rt::ReadTimePattern(start, date_separator, time_separator);
+    elapsed = at - *started;
     pump.ProcessWaiting();
     // While the clock still shows the second just measured, the next test would find nothing
     // new: wait for a message or the next second. Handlers that ran past it (a nested pause)

@@ -58,39 +58,6 @@ win32::ComCall Call(const MethodInfo& method, std::vector<VARIANTARG> args, VARI
   return win32::CallMethod(method, nullptr, ordered.data(), result);
 }
 
-SAFEARRAY* BstrArray(std::initializer_list<const wchar_t*> items, LONG lower = 0) {
-  SAFEARRAYBOUND bound{static_cast<ULONG>(items.size()), lower};
-  SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
-  LONG i = lower;
-  for (const wchar_t* item : items) {
-    UniqueBstr b = Bstr(item);
-    SafeArrayPutElement(array, &i, b.get());
-    ++i;
-  }
-  return array;
-}
-
-std::vector<std::wstring> Elements(SAFEARRAY* array) {
-  std::vector<std::wstring> out;
-  VARTYPE type = VT_EMPTY;
-  SafeArrayGetVartype(array, &type);
-  LONG lower = 0, upper = -1;
-  SafeArrayGetLBound(array, 1, &lower);
-  SafeArrayGetUBound(array, 1, &upper);
-  for (LONG i = lower; i <= upper; ++i) {
-    if (type == VT_BSTR) {
-      UniqueBstr b;
-      SafeArrayGetElement(array, &i, b.put());
-      out.push_back(ToWide(b.get()));
-    } else {
-      UniqueVariant v;
-      SafeArrayGetElement(array, &i, v.get());
-      out.push_back(V_VT(v.get()) == VT_BSTR ? ToWide(V_BSTR(v.get())) : L"<not a string>");
-    }
-  }
-  return out;
-}
-
 TEST(ComCall, AScriptVariableReceivesAnArrayOfVariants) {
   UniqueVariant variable;  // a script's fresh variable: Empty
   UniqueVariant result;

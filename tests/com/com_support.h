@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "server/corvane_h.h"
 #include "server/win32/com_owners.h"
@@ -55,6 +56,41 @@ inline std::string Hex(HRESULT hr) {
   char buffer[16];
   snprintf(buffer, sizeof buffer, "0x%08lX", static_cast<unsigned long>(hr));
   return buffer;
+}
+
+// A one-dimensional array of BSTRs from `lower` on.
+inline SAFEARRAY* BstrArray(std::initializer_list<const wchar_t*> items, LONG lower = 0) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(items.size()), lower};
+  SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
+  LONG i = lower;
+  for (const wchar_t* item : items) {
+    UniqueBstr b = Bstr(item);
+    SafeArrayPutElement(array, &i, b.get());
+    ++i;
+  }
+  return array;
+}
+
+// The elements of a one-dimensional array of BSTRs or of variants holding them; none for null.
+inline std::vector<std::wstring> Elements(SAFEARRAY* array) {
+  std::vector<std::wstring> out;
+  VARTYPE type = VT_EMPTY;
+  SafeArrayGetVartype(array, &type);
+  LONG lower = 0, upper = -1;
+  SafeArrayGetLBound(array, 1, &lower);
+  SafeArrayGetUBound(array, 1, &upper);
+  for (LONG i = lower; i <= upper; ++i) {
+    if (type == VT_BSTR) {
+      UniqueBstr b;
+      SafeArrayGetElement(array, &i, b.put());
+      out.push_back(ToWide(b.get()));
+    } else {
+      UniqueVariant v;
+      SafeArrayGetElement(array, &i, v.get());
+      out.push_back(V_VT(v.get()) == VT_BSTR ? ToWide(V_BSTR(v.get())) : L"<not a string>");
+    }
+  }
+  return out;
 }
 
 }  // namespace corvane::comtest

@@ -9,31 +9,6 @@
 namespace corvane::comtest {
 namespace {
 
-SAFEARRAY* BstrVector(std::vector<const wchar_t*> items, LONG lower = 0) {
-  SAFEARRAYBOUND bound{static_cast<ULONG>(items.size()), lower};
-  SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
-  for (LONG i = 0; i < static_cast<LONG>(items.size()); ++i) {
-    LONG at = lower + i;
-    UniqueBstr b = Bstr(items[static_cast<size_t>(i)]);
-    SafeArrayPutElement(array, &at, b.get());
-  }
-  return array;
-}
-
-std::vector<std::wstring> Contents(SAFEARRAY* array) {
-  std::vector<std::wstring> out;
-  if (array == nullptr) return out;
-  LONG lower = 0, upper = -1;
-  SafeArrayGetLBound(array, 1, &lower);
-  SafeArrayGetUBound(array, 1, &upper);
-  for (LONG i = lower; i <= upper; ++i) {
-    UniqueBstr b;
-    SafeArrayGetElement(array, &i, b.put());
-    out.push_back(ToWide(b.get()));
-  }
-  return out;
-}
-
 TEST(TarnelTyped, SplitsResizesTheCallersArrayInPlaceOrRefusesIt) {
   auto tarnel = NewTarnel();
   struct Row {
@@ -42,14 +17,14 @@ TEST(TarnelTyped, SplitsResizesTheCallersArrayInPlaceOrRefusesIt) {
     short result;
     std::vector<std::wstring> after;
   };
-  SAFEARRAY* fixed = BstrVector({L"f"});
+  SAFEARRAY* fixed = BstrArray({L"f"});
   fixed->fFeatures |= FADF_FIXEDSIZE;
   SAFEARRAYBOUND square[2] = {{2, 0}, {2, 0}};
   const Row rows[] = {
       {"undimensioned (null)", nullptr, 0, {L"ab", L"cd"}},
-      {"existing, cut to the elements stored", BstrVector({L"x", L"y", L"z"}), 0, {L"ab", L"cd"}},
+      {"existing, cut to the elements stored", BstrArray({L"x", L"y", L"z"}), 0, {L"ab", L"cd"}},
       {"fixed size", fixed, 10, {L"f"}},
-      {"lower bound 1", BstrVector({L"x"}, 1), 9, {L"x"}},
+      {"lower bound 1", BstrArray({L"x"}, 1), 9, {L"x"}},
       {"two dimensions", SafeArrayCreate(VT_BSTR, 2, square), 9, {}},
   };
   for (const Row& row : rows) {
@@ -63,7 +38,7 @@ TEST(TarnelTyped, SplitsResizesTheCallersArrayInPlaceOrRefusesIt) {
       EXPECT_EQ(array, row.array) << "the caller's own array";
     }
     if (array == nullptr || SafeArrayGetDim(array) == 1) {
-      EXPECT_EQ(Contents(array), row.after);
+      EXPECT_EQ(Elements(array), row.after);
     }
     EXPECT_EQ(count, row.result == 0 ? 2 : 0);
     if (array != nullptr) {
@@ -75,12 +50,12 @@ TEST(TarnelTyped, SplitsResizesTheCallersArrayInPlaceOrRefusesIt) {
 
 TEST(TarnelTyped, SSplitReplacesTheArrayAndSetsTheDefaultSet) {
   auto tarnel = NewTarnel();
-  SAFEARRAY* array = BstrVector({L"1", L"2", L"3", L"4"});
+  SAFEARRAY* array = BstrArray({L"1", L"2", L"3", L"4"});
   UniqueBstr text = Bstr(L"a b"), delims = Bstr(L"");
   LONG result = 0;
   ASSERT_EQ(tarnel->sSplit(text.get(), delims.address(), &array, &result), S_OK);
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(Contents(array), (std::vector<std::wstring>{L"a", L"b"}));
+  EXPECT_EQ(Elements(array), (std::vector<std::wstring>{L"a", L"b"}));
   EXPECT_EQ(ToWide(delims.get()), std::wstring(L" ;\0\t\n\r", 6));
   SafeArrayDestroy(array);
 }
