@@ -161,6 +161,86 @@ int WithRetries(const char* sql, Call call, Reset reset) {
   return rc;
 }
 
+
+// Runs `sql` and gives its first column of every row as text (a failure as one row).
+std::vector<std::string> Rows(sqlite3* db, const char* sql) {
+  std::vector<std::string> rows;
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  UniqueStmt stmt(raw);
+  if (rc != SQLITE_OK) return {std::string("cannot run the check: ") + sqlite3_errmsg(db)};
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+    rows.emplace_back(text != nullptr ? text : "");
+  }
+  if (rc != SQLITE_DONE) rows.push_back(std::string("the check failed: ") + sqlite3_errmsg(db));
+  return rows;
+}
+
+// The checks of RegistryStore::Check on any connection.
+RegistryStore::Report CheckDatabase(sqlite3* db) {
+  RegistryStore::Report report;
+  for (const std::string& row : Rows(db, "PRAGMA integrity_check"))
+    if (row != "ok") report.problems.push_back("integrity: " + row);
+  if (!report.problems.empty()) return report;
+  const std::vector<std::string> tables =
+      Rows(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')"
+               " ORDER BY name");
+  if (tables != std::vector<std::string>{"keys", "vals"}) {
+    report.problems.push_back("not a registry store: the keys and vals tables are missing");
+    return report;
+  }
+  auto count = [&](const char* sql) {
+    const std::vector<std::string> rows = Rows(db, sql);
+    return rows.size() == 1 ? std::atoll(rows[0].c_str()) : -1;
+  };
+  report.keys = count("SELECT COUNT(*) FROM keys");
+  report.values = count("SELECT COUNT(*) FROM vals");
+  const struct {
+    const char* sql;
+    const char* problem;
+  } kInvariants[] = {
+      {"SELECT COUNT(*) FROM keys WHERE parent = 0 AND (id NOT IN (1, 2, 3, 4, 6))",
+       "keys without a parent that are not roots"},
+      {"SELECT 5 - COUNT(*) FROM keys WHERE parent = 0 AND id IN (1, 2, 3, 4, 6)",
+       "roots missing"},
+      {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND parent NOT IN (SELECT id FROM keys)",
+       "keys whose parent is gone"},
+      {"WITH RECURSIVE reach(id) AS (SELECT id FROM keys WHERE parent = 0 UNION"
+       " SELECT k.id FROM keys k JOIN reach r ON k.parent = r.id)"
+       " SELECT (SELECT COUNT(*) FROM keys) - (SELECT COUNT(*) FROM reach)",
+       "keys not reachable from a root"},
+      {"SELECT COUNT(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)",
+       "values whose key is gone"},
+      {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND (name = '' OR instr(name, '\\') > 0"
+       " OR length(name) > 256)",
+       "key names empty, too long or holding a backslash"},
+      {"SELECT COUNT(*) FROM vals WHERE length(name) > 16383 OR length(data) > 1048576",
+       "value names or data beyond the limits"},
+  };
+  for (const auto& invariant : kInvariants)
+    if (const long long n = count(invariant.sql); n != 0)
+      report.problems.push_back(std::to_string(n) + " " + invariant.problem);
+  for (const char* table : {"keys", "vals"}) {
+    const std::string sql = std::string("SELECT name, fold FROM ") + table;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) continue;
+    UniqueStmt stmt(raw);
+    long long wrong = 0;
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+      const auto* fold = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+      if (name == nullptr || fold == nullptr ||
+          rt::ToUtf8(Fold(rt::FromUtf8(name))) != std::string(fold))
+        ++wrong;
+    }
+    if (wrong != 0)
+      report.problems.push_back(std::to_string(wrong) + " " + table +
+                                " whose folded name does not match the name");
+  }
+  return report;
+}
+
 class SqliteStore final : public RegistryStore {
  public:
   explicit SqliteStore(const std::string& path) : path_(path) { health_ = Connect(); }
@@ -300,20 +380,139 @@ class SqliteStore final : public RegistryStore {
     } else if (count > 0) {
       stored.assign(reinterpret_cast<const char*>(data), count);
     }
+    return Write([&] { return Upsert(target.id, value_name, type, stored); });
+  }
+
+  Result ListKey(Long root, const std::vector<String>& path, std::vector<String>* spelled,
+                 std::vector<String>* subkeys, std::vector<StoredValue>* values) override {
+    const Root* r = RootOf(root);
+    if (health_ != kSuccess) return health_;
+    if (r == nullptr || r->id == 0) return kInvalidHandle;
+    failed_ = kSuccess;
+    int64_t id = r->id;
+    if (spelled != nullptr) *spelled = {rt::FromUtf8(r->name)};
+    for (const String& name : path) {
+      const std::optional<int64_t> child = FindChild(id, name);
+      if (!child) return failed_ != kSuccess ? TakeFailure() : kFileNotFound;
+      id = *child;
+      if (spelled != nullptr) {
+        Statement named(*this, "SELECT name FROM keys WHERE id = ?");
+        named.Bind(1, id);
+        if (named.Step() != SQLITE_ROW) return failed_ != kSuccess ? TakeFailure() : kFileNotFound;
+        spelled->push_back(ColumnText(named, 0));
+      }
+    }
+    if (subkeys != nullptr) {
+      subkeys->clear();
+      Statement list(*this, "SELECT name FROM keys WHERE parent = ? ORDER BY fold");
+      list.Bind(1, id);
+      int rc;
+      while ((rc = list.Step()) == SQLITE_ROW) subkeys->push_back(ColumnText(list, 0));
+      if (rc != SQLITE_DONE) return TakeFailure();
+    }
+    if (values != nullptr) {
+      values->clear();
+      Statement list(*this, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY seq");
+      list.Bind(1, id);
+      int rc;
+      while ((rc = list.Step()) == SQLITE_ROW) {
+        StoredValue value;
+        value.name = ColumnText(list, 0);
+        value.type = static_cast<uint32_t>(sqlite3_column_int64(list.get(), 1));
+        const void* blob = sqlite3_column_blob(list.get(), 2);
+        value.data.assign(static_cast<const char*>(blob),
+                          static_cast<size_t>(sqlite3_column_bytes(list.get(), 2)));
+        values->push_back(std::move(value));
+      }
+      if (rc != SQLITE_DONE) return TakeFailure();
+    }
+    return kSuccess;
+  }
+
+  Result Apply(const std::vector<KeyEdit>& edits) override {
+    if (health_ != kSuccess) return health_;
+    for (const KeyEdit& edit : edits) {
+      const Root* r = RootOf(edit.root);
+      if (r == nullptr || r->id == 0) return kInvalidHandle;
+      for (const String& name : edit.path)
+        if (name.empty() || name.size() > kMaxKeyName || name.find(u'\\') != String::npos)
+          return kInvalidParameter;
+      if (edit.value.name.size() > kMaxValueName || edit.value.data.size() > kMaxData)
+        return kInvalidParameter;
+    }
     return Write([&]() -> Result {
-      Statement upsert(*this,
-                       "INSERT INTO vals(key, name, fold, type, data, seq) VALUES(?, ?, ?, ?, ?,"
-                       " (SELECT COALESCE(MAX(seq), 0) + 1 FROM vals WHERE key = ?1))"
-                       " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type,"
-                       " data = excluded.data");
-      upsert.Bind(1, target.id)
-          .Bind(2, rt::ToUtf8(value_name))
-          .Bind(3, rt::ToUtf8(Fold(value_name)))
-          .Bind(4, static_cast<int64_t>(type))
-          .BindBlob(5, stored);
-      const int rc = upsert.Step();
-      return rc == SQLITE_DONE ? kSuccess : ResultOf(rc);
+      for (const KeyEdit& edit : edits) {
+        const bool create = edit.kind == KeyEdit::Kind::kCreateKey ||
+                            edit.kind == KeyEdit::Kind::kSetValue;
+        std::optional<int64_t> id = RootOf(edit.root)->id;
+        for (const String& name : edit.path) {
+          std::optional<int64_t> child = FindChild(*id, name);
+          if (!child && failed_ != kSuccess) return TakeFailure();
+          if (!child && create) {
+            Statement insert(*this, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
+            insert.Bind(1, *id).Bind(2, rt::ToUtf8(name)).Bind(3, rt::ToUtf8(Fold(name)));
+            if (const int rc = insert.Step(); rc != SQLITE_DONE) return ResultOf(rc);
+            child = sqlite3_last_insert_rowid(db_.get());
+          }
+          id = child;
+          if (!id) break;
+        }
+        if (!id) continue;  // nothing to delete
+        Result result = kSuccess;
+        switch (edit.kind) {
+          case KeyEdit::Kind::kCreateKey:
+            break;
+          case KeyEdit::Kind::kDeleteTree:
+            if (edit.path.empty()) return kAccessDenied;  // a root itself
+            result = DeleteTree(*id);
+            break;
+          case KeyEdit::Kind::kSetValue:
+            result = Upsert(*id, edit.value.name, edit.value.type, edit.value.data);
+            break;
+          case KeyEdit::Kind::kDeleteValue: {
+            Statement remove(*this, "DELETE FROM vals WHERE key = ? AND fold = ?");
+            remove.Bind(1, *id).Bind(2, rt::ToUtf8(Fold(edit.value.name)));
+            if (const int rc = remove.Step(); rc != SQLITE_DONE) result = ResultOf(rc);
+            break;
+          }
+        }
+        if (result != kSuccess) return result;
+      }
+      return kSuccess;
     });
+  }
+
+  Result DumpTo(const std::string& file) override {
+    if (health_ != kSuccess) return health_;
+    ::unlink(file.c_str());
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return kAccessDenied;
+    ::close(fd);
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    UniqueDb copy(raw);
+    if (rc != SQLITE_OK) return ResultOf(rc);
+    rc = Copy(db_.get(), copy.get());
+    return rc == SQLITE_OK ? kSuccess : ResultOf(rc);
+  }
+
+  Result RestoreFrom(const std::string& file) override {
+    if (health_ != kSuccess) return health_;
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    UniqueDb source(raw);
+    if (rc != SQLITE_OK) return kFileNotFound;
+    if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
+    rc = Copy(source.get(), db_.get());
+    if (rc != SQLITE_OK) return ResultOf(rc);
+    handles_.clear();
+    statements_.clear();
+    return kSuccess;
+  }
+
+  Report Check() override {
+    if (health_ != kSuccess) return {{"the store cannot be used"}, 0, 0};
+    return CheckDatabase(db_.get());
   }
 
   Result CloseKey(Long key) override {
@@ -561,6 +760,53 @@ class SqliteStore final : public RegistryStore {
       return ResultOf(rc);
     }
     return kSuccess;
+  }
+
+  static String ColumnText(Statement& statement, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
+    return rt::FromUtf8(text != nullptr ? text : "");
+  }
+
+  // Sets one value of key `id` (inside a transaction).
+  Result Upsert(int64_t id, const String& name, uint32_t type, const std::string& data) {
+    Statement upsert(*this,
+                     "INSERT INTO vals(key, name, fold, type, data, seq) VALUES(?, ?, ?, ?, ?,"
+                     " (SELECT COALESCE(MAX(seq), 0) + 1 FROM vals WHERE key = ?1))"
+                     " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type,"
+                     " data = excluded.data");
+    upsert.Bind(1, id)
+        .Bind(2, rt::ToUtf8(name))
+        .Bind(3, rt::ToUtf8(Fold(name)))
+        .Bind(4, static_cast<int64_t>(type))
+        .BindBlob(5, data);
+    const int rc = upsert.Step();
+    return rc == SQLITE_DONE ? kSuccess : ResultOf(rc);
+  }
+
+  // Removes key `id` with everything below it (inside a transaction).
+  Result DeleteTree(int64_t id) {
+    Statement values(*this,
+                     "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k"
+                     " JOIN sub s ON k.parent = s.id) DELETE FROM vals WHERE key IN sub");
+    values.Bind(1, id);
+    if (const int rc = values.Step(); rc != SQLITE_DONE) return ResultOf(rc);
+    Statement keys(*this,
+                   "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k"
+                   " JOIN sub s ON k.parent = s.id) DELETE FROM keys WHERE id IN sub");
+    keys.Bind(1, id);
+    const int rc = keys.Step();
+    return rc == SQLITE_DONE ? kSuccess : ResultOf(rc);
+  }
+
+  // Copies every page of `from` into `to` (SQLite's online backup), retrying while busy.
+  static int Copy(sqlite3* from, sqlite3* to) {
+    sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+    if (backup == nullptr) return sqlite3_errcode(to);
+    int rc;
+    while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED)
+      sqlite3_sleep(20);
+    const int finished = sqlite3_backup_finish(backup);
+    return rc == SQLITE_DONE ? finished : rc;
   }
 
   Long NewHandle(int64_t id, uint32_t access) {

@@ -21,7 +21,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "registry/key_edit.h"
 #include "registry/registry_api.h"
 
 namespace corvane::registry {
@@ -38,6 +40,33 @@ class RegistryStore : public RegistryApi {
   virtual Result health() const = 0;
   // The number of handles open in this process (for leak checks).
   virtual size_t open_handles() const = 0;
+
+  // The key `path` below `root` in Unicode: its path as the names were created (`spelled`),
+  // its subkeys' names (ordered by their folded names, as the registry enumerates them) and its
+  // values (in the order they were first set). Any output may be null. 2 when there is no such
+  // key.
+  virtual Result ListKey(Long root, const std::vector<String>& path, std::vector<String>* spelled,
+                         std::vector<String>* subkeys, std::vector<StoredValue>* values) = 0;
+  // Applies every edit in one transaction: all of them, or (on a failure) none. A name or data
+  // beyond the registry's limits gives 87.
+  virtual Result Apply(const std::vector<KeyEdit>& edits) = 0;
+
+  // A consistent copy of the whole store in `file` (replaced if it exists).
+  virtual Result DumpTo(const std::string& file) = 0;
+  // Replaces the whole store with the copy in `file`, after checking that the copy is a sound
+  // store (1015 otherwise, and nothing changes). Handles open in this process are closed; other
+  // processes should not be using the store meanwhile.
+  virtual Result RestoreFrom(const std::string& file) = 0;
+
+  struct Report {
+    std::vector<std::string> problems;  // empty: sound
+    int64_t keys = 0;                   // the roots included
+    int64_t values = 0;
+  };
+  // SQLite's integrity check and the store's own invariants: the roots present, every key
+  // reachable from a root, every value in a key, names and folded names agreeing, names and
+  // data within the registry's limits.
+  virtual Report Check() = 0;
 };
 
 // A seam for failure injection: when set, every SQLite step and transaction statement of every

@@ -1,0 +1,140 @@
+// corvane: the command-line host of the component.
+//
+//   corvane call PROGID METHOD [ARG...]   one call, its result and every ByRef write-back
+//   corvane shell [FILE]                  statements one per line, with variables
+//   corvane reg show|export|import|dump|restore|check ...   the registry store
+//
+// Exit status: 0 success, 1 a call or statement failed, 2 a bad command line.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/reg_command.h"
+#include "cli/session.h"
+
+
+namespace {
+
+using namespace corvane::cli;
+
+int Usage(const CLI::App& app, const std::string& why) {
+  std::fprintf(stderr, "corvane: %s\n%s", why.c_str(), app.help().c_str());
+  return 2;
+}
+
+int RunCall(const std::string& class_name, const std::string& method_name,
+            const std::vector<std::string>& texts) {
+  const corvane::server::ClassInfo* cls = FindClassNamed(class_name);
+  if (cls == nullptr) {
+    std::fprintf(stderr, "corvane: no class called %s (Corvane.Tarnel, Corvane.Registry, "
+                 "Corvane.Declares)\n", class_name.c_str());
+    return 2;
+  }
+  const corvane::server::MethodInfo* method = corvane::server::FindMethod(*cls, method_name);
+  if (method == nullptr) {
+    std::fprintf(stderr, "corvane: %s has no method %s\n", cls->prog_id, method_name.c_str());
+    return 2;
+  }
+  std::vector<Value> values;
+  values.reserve(texts.size());
+  std::vector<Value*> args;
+  for (const std::string& text : texts) {
+    values.push_back(ParseValue(text));
+    args.push_back(&values.back());
+  }
+  std::string why;
+  const std::unique_ptr<Caller> caller = MakeCaller(why);
+  if (!caller) {
+    std::fprintf(stderr, "corvane: %s\n", why.c_str());
+    return 1;
+  }
+  return CallAndShow(*caller, *cls, *method, args, {}, stdout, stderr) ? 0 : 1;
+}
+
+int RunShell(const std::string& file) {
+  std::string why;
+  const std::unique_ptr<Caller> caller = MakeCaller(why);
+  if (!caller) {
+    std::fprintf(stderr, "corvane: %s\n", why.c_str());
+    return 1;
+  }
+  Shell shell(*caller, stdout, stderr);
+  if (file.empty() && InteractiveInput()) return RunInteractive(shell) == 0 ? 0 : 1;
+  std::FILE* in = file.empty() ? stdin : std::fopen(file.c_str(), "rb");
+  if (in == nullptr) {
+    std::fprintf(stderr, "corvane: cannot read %s\n", file.c_str());
+    return 1;
+  }
+  const int failures = shell.RunAll(in);
+  if (in != stdin) std::fclose(in);
+  return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+
+  CLI::App app{"corvane: calls the Corvane classes and looks into the registry store", "corvane"};
+  app.require_subcommand(1);
+  std::string store;
+  app.add_option("--store", store, "the registry store file to use (Linux)");
+
+  std::string class_name, method_name;
+  std::vector<std::string> call_args;
+  CLI::App* call = app.add_subcommand("call", "call a method and show its result and write-backs");
+  call->add_option("PROGID", class_name, "Corvane.Tarnel, Corvane.Registry or Corvane.Declares")
+      ->required();
+  call->add_option("METHOD", method_name, "the method's name")->required();
+  call->add_option("ARG", call_args,
+                   "arguments: \"text\" 42 42& 1.5 Empty ChrW(7) Array(\"a\",\"b\"), or a bare "
+                   "word as text");
+  call->positionals_at_end();
+
+  std::string script;
+  CLI::App* shell = app.add_subcommand("shell", "run statements one per line (see 'help')");
+  shell->add_option("FILE", script, "a file of statements (default: the terminal or stdin)");
+
+  RegRequest reg;
+  CLI::App* reg_app = app.add_subcommand("reg", "show, export, import, dump, restore, check");
+  reg_app->require_subcommand(1);
+  CLI::App* show = reg_app->add_subcommand("show", "show a key as a tree of subkeys and values");
+  show->add_option("KEY", reg.key, "the key (default: every root)");
+  CLI::App* exp = reg_app->add_subcommand("export", "write a key and its subkeys to a .reg file");
+  exp->add_option("KEY", reg.key, "the key")->required();
+  exp->add_option("FILE", reg.file, "the .reg file")->required();
+  exp->add_flag("--regedit4", reg.regedit4, "write REGEDIT4 (ANSI) instead of Version 5.00");
+  CLI::App* imp = reg_app->add_subcommand("import", "apply a .reg file, all of it or nothing");
+  imp->add_option("FILE", reg.file, "the .reg file")->required();
+  CLI::App* dump = reg_app->add_subcommand("dump", "copy the whole store to a file");
+  dump->add_option("FILE", reg.file, "the copy")->required();
+  CLI::App* restore = reg_app->add_subcommand("restore", "replace the store with a dumped copy");
+  restore->add_option("FILE", reg.file, "the copy")->required();
+  reg_app->add_subcommand("check", "check the store's integrity and invariants");
+
+  try {
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend() - 1);
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return Usage(app, e.what());
+  }
+
+  if (!store.empty()) {
+    std::string why;
+    if (!SelectStore(store, why)) {
+      std::fprintf(stderr, "corvane: %s\n", why.c_str());
+      return 2;
+    }
+  }
+  if (call->parsed()) return RunCall(class_name, method_name, call_args);
+  if (shell->parsed()) return RunShell(script);
+  for (CLI::App* sub : reg_app->get_subcommands()) reg.action = sub->get_name();
+  return RunReg(reg);
+}

@@ -1,0 +1,188 @@
+// `corvane reg` on the embedded store.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "cli/reg_command.h"
+#include "registry/reg_file.h"
+#include "registry/registry_store.h"
+
+namespace corvane::cli {
+namespace {
+
+using registry::RegistryStore;
+using registry::Result;
+
+std::unique_ptr<RegistryStore>& ChosenStore() {
+  static std::unique_ptr<RegistryStore> store;
+  return store;
+}
+
+RegistryStore& Store() {
+  std::unique_ptr<RegistryStore>& store = ChosenStore();
+  if (!store) store = RegistryStore::Open(RegistryStore::DefaultPath());
+  return *store;
+}
+
+int Failed(const std::string& what, Result result) {
+  std::fprintf(stderr, "corvane reg: %s (result %d)\n", what.c_str(), static_cast<int>(result));
+  return 1;
+}
+
+std::string Joined(const std::vector<String>& path) {
+  String text;
+  for (const String& name : path) text += (text.empty() ? u"" : u"\\") + name;
+  return rt::ToUtf8(text);
+}
+
+// Writes the tree under `path` as regedit's panes show it, indented two spaces per level.
+Result Show(RegistryStore& store, Long root, std::vector<String>& path, int depth) {
+  std::vector<String> spelled, subkeys;
+  std::vector<registry::StoredValue> values;
+  if (const Result r = store.ListKey(root, path, &spelled, &subkeys, &values); r != 0) return r;
+  const std::string indent(2 * depth, ' ');
+  std::printf("%s%s\n", indent.c_str(),
+              depth == 0 ? Joined(spelled).c_str() : rt::ToUtf8(spelled.back()).c_str());
+  size_t width = 9;  // "(Default)"
+  for (const auto& value : values) width = std::max(width, rt::ToUtf8(value.name).size());
+  bool has_default = false;
+  for (const auto& value : values) has_default = has_default || value.name.empty();
+  auto line = [&](const std::string& name, const std::string& type, const std::string& data) {
+    std::printf("%s  %-*s  %-13s %s\n", indent.c_str(), static_cast<int>(width), name.c_str(),
+                type.c_str(), data.c_str());
+  };
+  if (!has_default) line("(Default)", "REG_SZ", "(value not set)");
+  for (const auto& value : values)
+    line(value.name.empty() ? "(Default)" : rt::ToUtf8(value.name), registry::TypeName(value.type),
+         registry::ShownData(value));
+  for (const String& subkey : subkeys) {
+    path.push_back(subkey);
+    const Result r = Show(store, root, path, depth + 1);
+    path.pop_back();
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+// Collects the key and every key below it, parents first, for an export.
+Result Collect(RegistryStore& store, Long root, std::vector<String>& path,
+               std::vector<registry::ExportedKey>& keys) {
+  registry::ExportedKey key;
+  std::vector<String> subkeys;
+  if (const Result r = store.ListKey(root, path, &key.path, &subkeys, &key.values); r != 0)
+    return r;
+  keys.push_back(std::move(key));
+  for (const String& subkey : subkeys) {
+    path.push_back(subkey);
+    const Result r = Collect(store, root, path, keys);
+    path.pop_back();
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+bool ReadFile(const std::string& file, std::string* bytes) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+int KeyArgument(const std::string& text, Long* root, std::vector<String>* path) {
+  if (registry::ParseKeyPath(rt::FromUtf8(text), root, path)) return 0;
+  std::fprintf(stderr,
+               "corvane reg: %s is not a key path (HKEY_CURRENT_USER\\..., HKCU\\..., HKLM\\..., "
+               "HKCR\\..., HKU\\..., HKCC\\...)\n",
+               text.c_str());
+  return 2;
+}
+
+}  // namespace
+
+bool SelectStore(const std::string& path, std::string&) {
+  ChosenStore() = RegistryStore::Open(path);
+  registry::InstallRegistry(ChosenStore().get());
+  return true;
+}
+
+int RunReg(const RegRequest& request) {
+  RegistryStore& store = Store();
+  if (store.health() != 0) return Failed("the store cannot be used", store.health());
+  const std::string& action = request.action;
+  Long root = 0;
+  std::vector<String> path;
+
+  if (action == "show") {
+    if (request.key.empty()) {
+      for (Long r : {registry::kClassesRoot, registry::kCurrentUser, registry::kLocalMachine,
+                     registry::kUsers, registry::kCurrentConfig})
+        if (const Result result = Show(store, r, path, 0); result != 0)
+          return Failed("cannot read the store", result);
+      return 0;
+    }
+    if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
+    if (const Result r = Show(store, root, path, 0); r != 0)
+      return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
+    return 0;
+  }
+  if (action == "export") {
+    if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
+    std::vector<registry::ExportedKey> keys;
+    if (const Result r = Collect(store, root, path, keys); r != 0)
+      return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
+    std::string bytes, why;
+    const auto format =
+        request.regedit4 ? registry::RegFormat::kRegedit4 : registry::RegFormat::kVersion5;
+    if (!registry::WriteRegFile(format, keys, &bytes, &why)) {
+      std::fprintf(stderr, "corvane reg: %s\n", why.c_str());
+      return 1;
+    }
+    std::ofstream out(request.file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) return Failed("cannot write " + request.file, 0);
+    std::printf("exported %zu keys to %s\n", keys.size(), request.file.c_str());
+    return 0;
+  }
+  if (action == "import") {
+    std::string bytes;
+    if (!ReadFile(request.file, &bytes)) return Failed("cannot read " + request.file, 2);
+    std::vector<registry::KeyEdit> edits;
+    registry::RegFileError error;
+    if (!registry::ParseRegFile(bytes, &edits, &error)) {
+      std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n",
+                   request.file.c_str(), error.line, error.message.c_str());
+      return 1;
+    }
+    if (const Result r = store.Apply(edits); r != 0)
+      return Failed("cannot import " + request.file + "; nothing was imported", r);
+    std::printf("imported %zu changes from %s\n", edits.size(), request.file.c_str());
+    return 0;
+  }
+  if (action == "dump") {
+    if (const Result r = store.DumpTo(request.file); r != 0)
+      return Failed("cannot dump to " + request.file, r);
+    std::printf("dumped the store to %s\n", request.file.c_str());
+    return 0;
+  }
+  if (action == "restore") {
+    if (const Result r = store.RestoreFrom(request.file); r != 0)
+      return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
+                              : "cannot restore from " + request.file,
+                    r);
+    std::printf("restored the store from %s\n", request.file.c_str());
+    return 0;
+  }
+  if (action == "check") {
+    const RegistryStore::Report report = store.Check();
+    for (const std::string& problem : report.problems) std::printf("problem: %s\n", problem.c_str());
+    std::printf("%s: %lld keys, %lld values\n", report.problems.empty() ? "sound" : "damaged",
+                static_cast<long long>(report.keys), static_cast<long long>(report.values));
+    return report.problems.empty() ? 0 : 1;
+  }
+  std::fprintf(stderr, "corvane reg: unknown action %s\n", action.c_str());
+  return 2;
+}
+
+}  // namespace corvane::cli

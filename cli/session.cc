@@ -1,0 +1,227 @@
+// The tool's calls and shell: statement recognition, argument binding to variables, and the
+// report of a call.
+#include "cli/session.h"
+
+#include <cctype>
+
+namespace corvane::cli {
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+    text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::string Folded(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool IsName(std::string_view text) {
+  if (text.empty() || !(std::isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_'))
+    return false;
+  for (char c : text)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  return !server::EqualsIgnoringCase(text, "Empty");
+}
+
+// The length of the leading dotted name ("Corvane.Tarnel.Encrypt").
+size_t DottedNameLength(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) ||
+                             text[i] == '_' || text[i] == '.'))
+    ++i;
+  return i;
+}
+
+// Splits a list at the commas that are outside quotes and parentheses.
+std::vector<std::string_view> SplitArguments(std::string_view text) {
+  std::vector<std::string_view> parts;
+  if (Trim(text).empty()) return parts;
+  int depth = 0;
+  bool quoted = false;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (c == ',' && depth == 0) {
+      parts.push_back(Trim(text.substr(start, i - start)));
+      start = i + 1;
+    }
+  }
+  parts.push_back(Trim(text.substr(start)));
+  return parts;
+}
+
+const char kHelp[] =
+    "statements, one per line:\n"
+    "  name = value                    assign (\"text\", 42, 42&, 1.5, Empty, ChrW(n),\n"
+    "                                  Array(\"a\", \"b\"), a & b, another variable)\n"
+    "  Class.Method arg, arg           call; a variable argument receives the write-back\n"
+    "  name = Class.Method(arg, arg)   call and keep the result\n"
+    "  print value, value              show values with their kinds\n"
+    "  vars                            show every variable\n"
+    "  exit                            leave\n"
+    "classes: Tarnel, Registry, Declares\n";
+
+}  // namespace
+
+const server::ClassInfo* FindClassNamed(std::string_view name) {
+  for (const server::ClassInfo& cls : server::Classes())
+    if (server::EqualsIgnoringCase(name, cls.name) || server::EqualsIgnoringCase(name, cls.prog_id))
+      return &cls;
+  return nullptr;
+}
+
+bool CallAndShow(Caller& caller, const server::ClassInfo& cls, const server::MethodInfo& method,
+                 const std::vector<Value*>& args, const std::vector<std::string>& labels,
+                 std::FILE* out, std::FILE* err, Value* result) {
+  const CallOutcome outcome = caller.Call(cls, method.name, args);
+  const std::string target = std::string(cls.prog_id) + "." + method.name;
+  if (outcome.ok) {
+    if (method.result == server::ResultType::kNone)
+      std::fprintf(out, "%s: done\n", target.c_str());
+    else
+      std::fprintf(out, "%s = %s\n", target.c_str(), Describe(outcome.result).c_str());
+    if (result != nullptr) *result = outcome.result;
+  } else {
+    std::fprintf(err, "%s failed: %s\n", target.c_str(), outcome.error.c_str());
+  }
+  // What the method left in its ByRef parameters, on success and failure alike.
+  for (size_t i = 0; i < method.params.size() && i < args.size(); ++i) {
+    if (method.params[i].direction != server::Direction::kByRef) continue;
+    std::string label = method.params[i].name;
+    if (i < labels.size() && !labels[i].empty()) label += " (" + labels[i] + ")";
+    std::fprintf(out, "  ByRef %s: %s\n", label.c_str(), Describe(*args[i]).c_str());
+  }
+  return outcome.ok;
+}
+
+Value Shell::Evaluate(std::string_view text) {
+  return ParseValue(text, [this](std::string_view name) -> const Value* {
+    const auto found = variables_.find(Folded(name));
+    return found == variables_.end() ? nullptr : &found->second;
+  });
+}
+
+bool Shell::Call(std::string_view target, std::string_view arguments,
+                 const std::string* assign_to) {
+  const size_t dot = target.rfind('.');
+  const server::ClassInfo* cls = FindClassNamed(target.substr(0, dot));
+  if (cls == nullptr) {
+    std::fprintf(err_, "line %d: no class called %.*s\n", line_, static_cast<int>(dot),
+                 target.data());
+    return false;
+  }
+  const server::MethodInfo* method = server::FindMethod(*cls, target.substr(dot + 1));
+  if (method == nullptr) {
+    std::fprintf(err_, "line %d: %s has no method %.*s\n", line_, cls->prog_id,
+                 static_cast<int>(target.size() - dot - 1), target.data() + dot + 1);
+    return false;
+  }
+  arguments = Trim(arguments);
+  if (arguments.size() >= 2 && arguments.front() == '(' && arguments.back() == ')')
+    arguments = arguments.substr(1, arguments.size() - 2);
+  // Variables are passed themselves; anything else as a temporary.
+  std::vector<Value> temporaries;
+  const std::vector<std::string_view> parts = SplitArguments(arguments);
+  temporaries.reserve(parts.size());
+  std::vector<Value*> args;
+  std::vector<std::string> labels;
+  for (std::string_view part : parts) {
+    if (IsName(part) && !server::EqualsIgnoringCase(part, "ChrW") &&
+        !server::EqualsIgnoringCase(part, "Array")) {
+      const std::string key = Folded(part);
+      spelled_.try_emplace(key, part);
+      args.push_back(&variables_[key]);  // a new variable starts Empty
+      labels.push_back(spelled_[key]);
+      continue;
+    }
+    temporaries.push_back(part.empty() ? Value(Variant::Missing()) : Evaluate(part));
+    args.push_back(&temporaries.back());
+    labels.emplace_back();
+  }
+  Value result;
+  const bool ok = CallAndShow(caller_, *cls, *method, args, labels, out_, err_, &result);
+  if (ok && assign_to != nullptr) {
+    const std::string key = Folded(*assign_to);
+    spelled_.try_emplace(key, *assign_to);
+    variables_[key] = std::move(result);
+  }
+  return ok;
+}
+
+bool Shell::Run(const std::string& raw, bool* leave) {
+  ++line_;
+  const std::string_view line = Trim(raw);
+  if (line.empty() || line[0] == '\'' || line[0] == '#') return true;
+  try {
+    const size_t head = DottedNameLength(line);
+    const std::string_view word = line.substr(0, head);
+    const std::string_view rest = Trim(line.substr(head));
+    if (server::EqualsIgnoringCase(word, "exit") || server::EqualsIgnoringCase(word, "quit")) {
+      *leave = true;
+      return true;
+    }
+    if (server::EqualsIgnoringCase(word, "help")) {
+      std::fputs(kHelp, out_);
+      return true;
+    }
+    if (server::EqualsIgnoringCase(word, "vars")) {
+      for (const auto& [key, value] : variables_)
+        std::fprintf(out_, "%s = %s\n", spelled_[key].c_str(), Describe(value).c_str());
+      return true;
+    }
+    if (server::EqualsIgnoringCase(word, "print")) {
+      for (std::string_view part : SplitArguments(rest))
+        std::fprintf(out_, "%s\n", Describe(Evaluate(part)).c_str());
+      return true;
+    }
+    if (IsName(word) && !rest.empty() && rest[0] == '=') {
+      const std::string name(word);
+      const std::string_view value = Trim(rest.substr(1));
+      const size_t call_head = DottedNameLength(value);
+      if (value.substr(0, call_head).find('.') != std::string_view::npos &&
+          !std::isdigit(static_cast<unsigned char>(value[0])) && value[0] != '.')
+        return Call(value.substr(0, call_head), value.substr(call_head), &name);
+      Value evaluated = Evaluate(value);
+      const std::string key = Folded(name);
+      spelled_.try_emplace(key, name);
+      variables_[key] = std::move(evaluated);
+      return true;
+    }
+    if (word.find('.') != std::string_view::npos) return Call(word, rest, nullptr);
+    std::fprintf(err_, "line %d: not a statement: %.*s (try help)\n", line_,
+                 static_cast<int>(line.size()), line.data());
+  } catch (const SyntaxError& error) {
+    std::fprintf(err_, "line %d: %s\n", line_, error.what());
+  }
+  return false;
+}
+
+int Shell::RunAll(std::FILE* in) {
+  int failures = 0;
+  std::string line;
+  bool leave = false;
+  for (int c; !leave && (c = std::fgetc(in)) != EOF;) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    failures += Run(line, &leave) ? 0 : 1;
+    line.clear();
+  }
+  if (!leave && !line.empty()) failures += Run(line, &leave) ? 0 : 1;
+  std::fflush(out_);
+  return failures;
+}
+
+}  // namespace corvane::cli
