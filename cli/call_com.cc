@@ -8,20 +8,17 @@
 #include <map>
 
 #include "cli/caller.h"
+#include "runtime/errors.h"
 #include "server/status.h"
+#include "server/win32/com_owners.h"
 #include "server/win32/variant_convert.h"
 
 namespace corvane::cli {
 namespace {
 
-// A VARIANT that is cleared when it goes.
-struct OwnedVariant {
-  VARIANT v;
-  OwnedVariant() { VariantInit(&v); }
-  ~OwnedVariant() { VariantClear(&v); }
-  OwnedVariant(const OwnedVariant&) = delete;
-  OwnedVariant& operator=(const OwnedVariant&) = delete;
-};
+using win32::ComPtr;
+using win32::UniqueBstr;
+using win32::UniqueVariant;
 
 std::wstring Wide(const std::string& utf8) {
   const String text = rt::FromUtf8(utf8);
@@ -40,8 +37,11 @@ void Store(const Value& value, VARIANT* out) {
   win32::ToVariant(std::get<Variant>(value), out);
 }
 
-Value Load(const VARIANT& value) {
+// The value back from a VARIANT; a variable that held an array and comes back Empty is an
+// undimensioned array again.
+Value Load(const VARIANT& value, const Value& before = Value()) {
   if ((value.vt & VT_ARRAY) != 0) return win32::FromSafeArray(value.parray);
+  if (value.vt == VT_EMPTY && std::holds_alternative<StringArray>(before)) return StringArray();
   return win32::FromVariant(value, win32::ForeignKind::kAsText);
 }
 
@@ -49,7 +49,7 @@ class ComCaller final : public Caller {
  public:
   ComCaller() = default;
   ~ComCaller() override {
-    for (auto& [cls, object] : objects_) object->Release();
+    objects_.clear();
     CoUninitialize();
   }
 
@@ -67,7 +67,7 @@ class ComCaller final : public Caller {
       return outcome;
     }
     const size_t n = args.size();
-    std::vector<OwnedVariant> values(n);
+    std::vector<UniqueVariant> values(n);
     std::vector<VARIANT> refs(n);
     try {
       for (size_t i = 0; i < n; ++i) {
@@ -79,36 +79,33 @@ class ComCaller final : public Caller {
           ref.scode = plain->error_code();
           continue;
         }
-        Store(*args[i], &values[i].v);
+        Store(*args[i], values[i].get());
         ref.vt = VT_BYREF | VT_VARIANT;
-        ref.pvarVal = &values[i].v;
+        ref.pvarVal = values[i].get();
       }
     } catch (const rt::RuntimeError& e) {
       outcome.error = FailureText(0, e.number(), e.what(), -1);
       return outcome;
     }
     DISPPARAMS params = {refs.data(), nullptr, static_cast<UINT>(n), 0};
-    OwnedVariant result;
+    UniqueVariant result;
     EXCEPINFO info = {};
     UINT arg_error = 0;
     hr = object->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                        &result.v, &info, &arg_error);
+                        result.get(), &info, &arg_error);
     // The write-backs, on success and failure alike.
     for (size_t i = 0; i < n; ++i)
-      if (refs[n - 1 - i].vt == (VT_BYREF | VT_VARIANT)) *args[i] = Load(values[i].v);
+      if (refs[n - 1 - i].vt == (VT_BYREF | VT_VARIANT)) *args[i] = Load(*values[i].get(), *args[i]);
     if (SUCCEEDED(hr)) {
       outcome.ok = true;
-      outcome.result = Load(result.v);
+      outcome.result = Load(*result.get());
       return outcome;
     }
     if (hr == DISP_E_EXCEPTION) {
       const HRESULT code = info.scode != 0 ? info.scode : static_cast<HRESULT>(info.wCode);
-      std::string description;
-      if (info.bstrDescription != nullptr)
-        description = rt::ToUtf8(win32::FromBstr(info.bstrDescription));
-      SysFreeString(info.bstrDescription);
-      SysFreeString(info.bstrSource);
-      SysFreeString(info.bstrHelpFile);
+      const UniqueBstr description_owner(info.bstrDescription), source(info.bstrSource),
+          help(info.bstrHelpFile);
+      const std::string description = rt::ToUtf8(win32::FromBstr(description_owner.get()));
       const bool runtime = (static_cast<uint32_t>(code) & 0xFFFF0000u) == 0x800A0000u;
       outcome.error = FailureText(code, runtime ? (code & 0xFFFF) : 0, description, -1);
       return outcome;
@@ -123,26 +120,26 @@ class ComCaller final : public Caller {
 
  private:
   IDispatch* Object(const server::ClassInfo& cls, std::string* error) {
-    IDispatch*& object = objects_[&cls];
-    if (object != nullptr) return object;
+    ComPtr<IDispatch>& object = objects_[&cls];
+    if (object) return object.get();
     CLSID clsid;
     const std::wstring prog_id = Wide(cls.prog_id);
     HRESULT hr = CLSIDFromProgID(prog_id.c_str(), &clsid);
     if (SUCCEEDED(hr))
       hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                            reinterpret_cast<void**>(&object));
+                            reinterpret_cast<void**>(object.put()));
     if (FAILED(hr)) {
       char text[160];
       std::snprintf(text, sizeof text,
                     "cannot create %s (0x%08X); is Corvane.dll registered with regsvr32?",
                     cls.prog_id, static_cast<unsigned>(hr));
       *error = text;
-      object = nullptr;
+      object.reset();
     }
-    return object;
+    return object.get();
   }
 
-  std::map<const server::ClassInfo*, IDispatch*> objects_;
+  std::map<const server::ClassInfo*, ComPtr<IDispatch>> objects_;
 };
 
 }  // namespace

@@ -311,6 +311,10 @@ std::string Describe(const Value& value) {
                                 : "String() undimensioned";
   const Variant& v = std::get<Variant>(value);
   if (v.is_empty()) return "Empty";
+  constexpr size_t kShown = 64;  // a longer text is shown by its start and its length
+  if (v.kind() == VariantKind::kString && v.string().size() > 2 * kShown)
+    return "String " + WrittenText(v.string().substr(0, kShown)) + " ... (" +
+           std::to_string(v.string().size()) + " characters)";
   std::string form = WrittenForm(value);
   if (!form.empty() && (form.back() == '%' || form.back() == '&' || form.back() == '#'))
     form.pop_back();

@@ -43,7 +43,8 @@ Value ParseValue(std::string_view text, const VariableLookup& variable = {});
 // The written form of a value, which ParseValue reads back as the same value: "a" & ChrW(7),
 // 42, 42&, 1.5#, Empty, Array("a", "b").
 std::string WrittenForm(const Value& value);
-// The value with its kind, for showing: `String "abc"`, `Long 1234`, `String(0 to 2) Array(...)`.
+// The value with its kind, for showing: `String "abc"`, `Long 1234`, `String(0 to 2) Array(...)`;
+// a text longer than 128 characters by its first 64 and its length.
 std::string Describe(const Value& value);
 
 }  // namespace corvane::cli

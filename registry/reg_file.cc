@@ -111,6 +111,7 @@ class Reader {
       lines_.push_back(line);
       start = end + 1;
     }
+    if (lines_.size() > 1 && lines_.back().empty()) lines_.pop_back();  // the final line break
   }
 
   bool Read(RegFileError* error) {
@@ -131,7 +132,10 @@ class Reader {
   void ReadHeader() {
     while (next_ < lines_.size() && TrimRight(lines_[next_]).empty()) ++next_;
     line_ = static_cast<int>(next_) + 1;
-    if (next_ == lines_.size()) Fail("the file is empty");
+    if (next_ == lines_.size()) {
+      line_ = 1;
+      Fail("the file is empty");
+    }
     const StringView header = TrimRight(lines_[next_++]);
     if (header == kVersion5Header) {
       format_ = RegFormat::kVersion5;
@@ -304,6 +308,8 @@ class Reader {
         const int high = HexDigit(rest[i]);
         const int low = i + 1 < rest.size() ? HexDigit(rest[i + 1]) : -1;
         if (high < 0) Fail("hex data holds a character that is not a hex digit");
+        if (low < 0 && i + 1 < rest.size() && rest[i + 1] != u',' && !IsSpace(rest[i + 1]))
+          Fail("hex data holds a character that is not a hex digit");
         if (low >= 0) {
           bytes.push_back(static_cast<char>(high * 16 + low));
           i += 2;
