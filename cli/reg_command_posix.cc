@@ -142,7 +142,8 @@ int RunReg(const RegRequest& request) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) return Failed("cannot write " + request.file, 0);
-    std::printf("exported %zu keys to %s\n", keys.size(), request.file.c_str());
+    std::printf("exported %zu key%s to %s\n", keys.size(), keys.size() == 1 ? "" : "s",
+                request.file.c_str());
     return 0;
   }
   if (action == "import") {

@@ -92,6 +92,7 @@ bool CallAndShow(Caller& caller, const server::ClassInfo& cls, const server::Met
       std::fprintf(out, "%s = %s\n", target.c_str(), Describe(outcome.result).c_str());
     if (result != nullptr) *result = outcome.result;
   } else {
+    std::fflush(out);  // what came before stays before, when both streams go to one place
     std::fprintf(err, "%s failed: %s\n", target.c_str(), outcome.error.c_str());
   }
   // What the method left in its ByRef parameters, on success and failure alike.
@@ -116,13 +117,13 @@ bool Shell::Call(std::string_view target, std::string_view arguments,
   const size_t dot = target.rfind('.');
   const server::ClassInfo* cls = FindClassNamed(target.substr(0, dot));
   if (cls == nullptr) {
-    std::fprintf(err_, "line %d: no class called %.*s\n", line_, static_cast<int>(dot),
+    std::fprintf(Err(), "line %d: no class called %.*s\n", line_, static_cast<int>(dot),
                  target.data());
     return false;
   }
   const server::MethodInfo* method = server::FindMethod(*cls, target.substr(dot + 1));
   if (method == nullptr) {
-    std::fprintf(err_, "line %d: %s has no method %.*s\n", line_, cls->prog_id,
+    std::fprintf(Err(), "line %d: %s has no method %.*s\n", line_, cls->prog_id,
                  static_cast<int>(target.size() - dot - 1), target.data() + dot + 1);
     return false;
   }
@@ -198,10 +199,10 @@ bool Shell::Run(const std::string& raw, bool* leave) {
       return true;
     }
     if (word.find('.') != std::string_view::npos) return Call(word, rest, nullptr);
-    std::fprintf(err_, "line %d: not a statement: %.*s (try help)\n", line_,
+    std::fprintf(Err(), "line %d: not a statement: %.*s (try help)\n", line_,
                  static_cast<int>(line.size()), line.data());
   } catch (const SyntaxError& error) {
-    std::fprintf(err_, "line %d: %s\n", line_, error.what());
+    std::fprintf(Err(), "line %d: %s\n", line_, error.what());
   }
   return false;
 }

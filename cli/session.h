@@ -48,6 +48,11 @@ class Shell {
  private:
   bool Call(std::string_view target, std::string_view arguments, const std::string* assign_to);
   Value Evaluate(std::string_view text);
+  // The error stream, after what was shown so far, so that both keep their order.
+  std::FILE* Err() {
+    std::fflush(out_);
+    return err_;
+  }
 
   Caller& caller_;
   std::FILE* out_;

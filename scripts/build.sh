@@ -3,7 +3,8 @@
 # "sanitize" is the native tree built by clang with AddressSanitizer and UndefinedBehaviorSanitizer
 # (any report fails the test that triggered it).
 # The Windows trees are Corvane.dll and its test programs for 32-bit and for 64-bit hosts; the
-# 64-bit tree also checks the shape of the 32-bit DLL, so win32 is built first when both are.
+# 64-bit tree also checks the shape of the 32-bit DLL, so win32 is built first when both are;
+# both trade .reg files with the native tool, so native is built before them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1
@@ -13,9 +14,11 @@ case "$kind" in
     flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
     extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=$flags"
            "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined") ;;
-  win32) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
+  win32) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+                -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane") ;;
   win64) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
-                -DCORVANE_PEER_DLL="$root/build/win32/bin/Corvane.dll") ;;
+                -DCORVANE_PEER_DLL="$root/build/win32/bin/Corvane.dll"
+                -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane") ;;
   *) echo "build: unknown kind '$kind'" >&2; exit 2 ;;
 esac
 cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null

@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
-# The main job: builds the native tree and enciphers TEXT under PASSPHRASE, shows the cipher
-# text and the key written back, and deciphers it again.
-#   scripts/run.sh [TEXT [PASSPHRASE]]
+# The main job: builds the native tree and runs a short session of the corvane tool on a fresh
+# registry store: a settings key with text, DWORD and binary values written and read back, a
+# setting enciphered and deciphered, a list split; then the key shown as a tree and the store
+# checked.
+#   scripts/run.sh [SESSION-FILE]     (default: scripts/demo_session.txt)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" native
 "$root/scripts/build.sh" native >/dev/null
-exec "$root/build/native/cli/corvane-cipher" "${1-Meet me at noon}" "${2-a pass phrase}"
+tool="$root/build/native/cli/corvane"
+store=$(mktemp -d)/registry.db
+session=${1:-$root/scripts/demo_session.txt}
+echo "== the session ($session) on the store $store"
+"$tool" --store "$store" shell "$session"
+echo
+echo "== the key as a tree"
+"$tool" --store "$store" reg show 'HKEY_CURRENT_USER\Software\Corvane Demo'
+echo
+echo "== the store checked"
+"$tool" --store "$store" reg check
