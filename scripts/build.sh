@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds one tree: scripts/build.sh native | sanitize | win32 | win64
+# Configures and builds one tree: scripts/build.sh native | sanitize | fuzz | win32 | win64
 # "sanitize" is the native tree built by clang with AddressSanitizer and UndefinedBehaviorSanitizer
-# (any report fails the test that triggered it).
+# (any report fails the test that triggered it); "fuzz" the libFuzzer targets, built the same way
+# with the fuzzer's coverage.
 # The Windows trees are Corvane.dll and its test programs for 32-bit and for 64-bit hosts; the
 # 64-bit tree also checks the shape of the 32-bit DLL, so win32 is built first when both are;
 # both trade .reg files with the native tool, so native is built before them.
@@ -14,6 +15,11 @@ case "$kind" in
     flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
     extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=$flags"
            "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined") ;;
+  fuzz)
+    flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+    extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=$flags"
+           "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined"
+           -DCORVANE_FUZZ=ON) ;;
   win32) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
                 -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane") ;;
   win64) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
@@ -22,4 +28,8 @@ case "$kind" in
   *) echo "build: unknown kind '$kind'" >&2; exit 2 ;;
 esac
 cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
-cmake --build "$root/build/$kind" -j2
+if [ "$kind" = fuzz ]; then
+  cmake --build "$root/build/$kind" -j2 --target fuzzers  # the fuzz tree holds only the fuzzers
+else
+  cmake --build "$root/build/$kind" -j2
+fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native (also under the sanitizers), 32-bit Windows and
-# 64-bit Windows trees, and runs every suite: native, then each Windows tree under its own Wine
-# loader in a fresh WINEPREFIX.
+# 64-bit Windows trees, and runs every suite: native, a short run of each fuzzer, then each
+# Windows tree under its own Wine loader in a fresh WINEPREFIX.
 #
 # The 64-bit suites always run. The 32-bit suites run where this machine can start the 32-bit
 # loader; elsewhere, or with CORVANE_SKIP_WIN32=1, they are reported as skipped, never as passed.
@@ -22,6 +22,8 @@ echo "== native suites"
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
 echo "== native suites under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir "$root/build/sanitize" --output-on-failure || status=1
+echo "== fuzzers: kept regression inputs, then a short run of each (a soak: scripts/fuzz.sh 3600)"
+"$root/scripts/fuzz.sh" "${CORVANE_FUZZ_SECONDS:-15}" || status=1
 
 # Runs the suites of one Windows tree in a fresh prefix, under a virtual display.
 run_windows_suites() {
