@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 #include "server/dispatcher.h"
 
@@ -118,5 +119,9 @@ inline bool Documented(server::Status status) {
 
 // Stops the fuzzer with a message (libFuzzer records the input).
 [[noreturn]] void Violated(const char* what);
+
+// A fresh store file for this process in the temporary folder, removed (with its journal)
+// when the process ends.
+std::string ScratchStorePath(const char* name);
 
 }  // namespace corvane::fuzz

@@ -312,8 +312,7 @@ void Clear(RegistryStore& store) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace corvane;
   static std::unique_ptr<registry::RegistryStore> store = [] {
-    const std::string path = "/tmp/corvane-fuzz-model-" + std::to_string(::getpid()) + ".db";
-    ::unlink(path.c_str());
+    const std::string path = fuzz::ScratchStorePath("model");
     return registry::RegistryStore::Open(path);
   }();
   fuzz::Clear(*store);
