@@ -4,6 +4,8 @@
 // Both resize the caller's array once per element, to exactly the size needed, in place: the
 // array's storage grows geometrically underneath, so cutting n elements costs O(n) and never
 // copies the array per element.
+#include <vector>
+
 #include "runtime/convert.h"
 #include "runtime/error_modes.h"
 #include "runtime/text_ops.h"
@@ -59,17 +61,26 @@ Long Tarnel::sSplit(String sStr1, ByRef<String> sDelims, ByRef<StringArray> sRes
     if (sDelims->empty()) sDelims = DefaultDelimiters();
     const StringView delimiters = sDelims.get();
     if (rt::Right(w, 1) != delimiters) w += rt::Left(delimiters, 1);
+    // Membership by a table of every code unit when the set is long, so that the time stays
+    // linear in the text whatever the set's length.
+    std::vector<bool> table;
+    if (delimiters.size() > 16) {
+      table.assign(0x10000, false);
+      for (const char16_t c : delimiters) table[c] = true;
+    }
+    const auto is_delimiter = [&](char16_t c) {
+      return table.empty() ? delimiters.find(c) != StringView::npos : table[c];
+    };
     Long i = -1;
     long long m = 1;
     const long long n = static_cast<long long>(w.size());
     // Every delimiter closes one element: room for all of them is made with the first resize,
     // so the later ones never move the elements.
     size_t count = 0;
-    for (const char16_t c : w)
-      count += delimiters.find(c) != StringView::npos ? 1 : 0;
+    for (const char16_t c : w) count += is_delimiter(c) ? 1 : 0;
     for (long long j = 1; j <= n; ++j) {
       // InStr(1, sDelims, Mid(w, j, 1)) > 0
-      if (delimiters.find(w[static_cast<size_t>(j - 1)]) == StringView::npos) continue;
+      if (!is_delimiter(w[static_cast<size_t>(j - 1)])) continue;
       i = rt::CheckedAdd<Long>(i, Long{1});
       if (i == 0) {
         sResult.Update([&](StringArray& a) {

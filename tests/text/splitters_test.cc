@@ -185,6 +185,9 @@ TEST(SSplit, WorkedExamples) {
       {u"a;b", u"x", {u"a;b"}, 0},
       {u"a;b;", u";", {u"a", u"b"}, 1},
       {String(u"a\0b", 3), u"", {u"a", u"b"}, 1},
+      // A set longer than 16 is looked up through a table of every code unit.
+      {u"a1b\uFFFFc9", u"0123456789\uFFFFxyzuvw", {u"a", u"b", u"c", u""}, 3},
+      {u"a,b", u"0123456789\uFFFFxyzuvw,", {u"a", u"b"}, 1},
   };
   Tarnel tarnel;
   for (const SSplitRow& row : rows) {
