@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "server/dispatcher.h"
 
@@ -116,6 +119,18 @@ inline bool Documented(server::Status status) {
     if (status == RuntimeErrorStatus(n)) return true;
   return false;
 }
+
+// Calls `method` of `object` with the caller's variables `args`; stops the fuzzer when the
+// status is not a documented one.
+server::DispatchResult CheckedInvoke(server::Instance& object, std::string_view method,
+                                     std::vector<server::Argument>& args);
+server::DispatchResult CheckedInvoke(server::Instance& object, std::string_view method,
+                                     std::initializer_list<server::Argument*> args);
+
+// 0 to 5 arguments of any kind and shape; `shape`, when given, may change each one as soon as
+// it is drawn.
+std::vector<server::Argument> AnyArguments(
+    FuzzInput& in, const std::function<void(server::Argument&)>& shape = {});
 
 // Stops the fuzzer with a message (libFuzzer records the input).
 [[noreturn]] void Violated(const char* what);

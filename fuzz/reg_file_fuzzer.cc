@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const KeyEdit& edit : edits) {
     if (edit.kind != KeyEdit::Kind::kSetValue) continue;
     ExportedKey key;
-    key.path.push_back(rt::FromUtf8(RootName(edit.root)));
+    key.path.push_back(RootName(edit.root));
     key.path.insert(key.path.end(), edit.path.begin(), edit.path.end());
     key.values.push_back(edit.value);
     expected.push_back(edit.value);

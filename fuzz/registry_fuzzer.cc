@@ -30,10 +30,7 @@ server::Instance& Object(const char* prog_id) {
 
 server::DispatchResult Call(const char* prog_id, const char* method,
                             std::initializer_list<Argument*> args) {
-  server::DispatchResult r = server::Invoke(Object(prog_id), method,
-                                            std::span<Argument* const>(args.begin(), args.size()));
-  if (!Documented(r.status)) Violated("an undocumented status");
-  return r;
+  return CheckedInvoke(Object(prog_id), method, args);
 }
 
 // A key path below "Software\Fuzz": names from the input, ANSI letters only, so that what is
@@ -108,21 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           "SetDWORDValue", "GetDWORDValue", "SetBinaryValue", "GetBinaryValue", "DeleteKey",
           "GetMainKeyHandle", "ErrorMsg", "GetStringValue", "CreateKey", "SetStringValue"};
       const char* method = registry ? kRegistry[in.Int(0, 7)] : kDeclares[in.Int(0, 9)];
-      std::vector<server::Argument> values(in.Int(0, 5));
-      for (auto& v : values) {
-        v = in.Value();
-        // Handles and paths that reach real keys now and then.
-        if (in.Byte() % 4 == 0) v = Variant::OfLong(in.Pick<Long>({static_cast<Long>(0x80000001u),
-                                                                   static_cast<Long>(0x80000002u),
-                                                                   static_cast<Long>(0x80000004u)}));
-        else if (in.Byte() % 4 == 0) v = Variant::OfString(u"HKEY_CURRENT_USER\\Software\\Fuzz");
-      }
-      std::vector<server::Argument*> args;
-      for (auto& v : values) args.push_back(&v);
-      const server::DispatchResult r =
-          server::Invoke(Object(registry ? "Corvane.Registry" : "Corvane.Declares"), method,
-                         std::span<server::Argument* const>(args));
-      if (!Documented(r.status)) Violated("an undocumented status");
+      // Handles and paths that reach real keys now and then.
+      std::vector<server::Argument> values = AnyArguments(in, [&](server::Argument& v) {
+        if (in.Byte() % 4 == 0)
+          v = Variant::OfLong(in.Pick<Long>({static_cast<Long>(0x80000001u),
+                                             static_cast<Long>(0x80000002u),
+                                             static_cast<Long>(0x80000004u)}));
+        else if (in.Byte() % 4 == 0)
+          v = Variant::OfString(u"HKEY_CURRENT_USER\\Software\\Fuzz");
+      });
+      CheckedInvoke(Object(registry ? "Corvane.Registry" : "Corvane.Declares"), method, values);
     }
   }
   return 0;

@@ -131,9 +131,10 @@ void Expect(bool ok, const char* what) {
   if (!ok) Violated(what);
 }
 // CORVANE_FUZZ_TRACE=1 shows every call of a replayed input.
+const bool g_trace = std::getenv("CORVANE_FUZZ_TRACE") != nullptr;
+
 void ExpectCode(Result got, Result want, const char* what) {
-  static const bool trace = std::getenv("CORVANE_FUZZ_TRACE") != nullptr;
-  if (trace) std::fprintf(stderr, "%.14s: %d\n", what, static_cast<int>(got));
+  if (g_trace) std::fprintf(stderr, "%.14s: %d\n", what, static_cast<int>(got));
   if (got != want) std::fprintf(stderr, "store %d, model %d\n", static_cast<int>(got), static_cast<int>(want));
   Expect(got == want, what);
 }
@@ -154,7 +155,7 @@ void Run(RegistryStore& store, FuzzInput& in) {
   };
   for (int step = in.Int(1, 40); step > 0; --step) {
     const Long h = pick();
-    if (std::getenv("CORVANE_FUZZ_TRACE") != nullptr)
+    if (g_trace)
       std::fprintf(stderr, "handle %x ", static_cast<unsigned>(h));
     int node = 0;
     bool writable = false;

@@ -11,10 +11,6 @@ namespace {
 
 constexpr char16_t kVersion5Header[] = u"Windows Registry Editor Version 5.00";
 constexpr char16_t kRegedit4Header[] = u"REGEDIT4";
-constexpr uint32_t kRegExpandSz = 2;
-constexpr uint32_t kRegMultiSz = 7;
-constexpr uint32_t kRegQword = 11;
-constexpr size_t kMaxKeyName = 256;
 constexpr size_t kLineWidth = 80;  // hex data is wrapped as regedit wraps it
 
 struct RootEntry {
@@ -29,10 +25,6 @@ constexpr RootEntry kRootNames[] = {
     {kUsers, u"HKEY_USERS", u"HKU"},
     {kCurrentConfig, u"HKEY_CURRENT_CONFIG", u"HKCC"},
 };
-
-bool IsText(uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
 
 char16_t Upper(char16_t c) {
   return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
@@ -52,6 +44,17 @@ int HexDigit(char16_t c) {
   return -1;
 }
 
+// 1 to 8 hex digits as a number.
+bool HexNumber(StringView digits, uint32_t* number) {
+  if (digits.empty() || digits.size() > 8) return false;
+  *number = 0;
+  for (char16_t c : digits) {
+    if (HexDigit(c) < 0) return false;
+    *number = *number * 16 + static_cast<uint32_t>(HexDigit(c));
+  }
+  return true;
+}
+
 bool IsSpace(char16_t c) {
   return c == u' ' || c == u'\t';
 }
@@ -62,23 +65,6 @@ StringView TrimLeft(StringView text) {
 }
 StringView TrimRight(StringView text) {
   while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-std::string Utf16Bytes(StringView text) {
-  std::string bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
-
-String FromUtf16Bytes(std::string_view bytes) {
-  String text(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
   return text;
 }
 
@@ -248,11 +234,7 @@ class Reader {
       if (const size_t semi = digits.find(u';'); semi != StringView::npos)
         digits = TrimRight(digits.substr(0, semi));
       uint32_t number = 0;
-      if (digits.empty() || digits.size() > 8) Fail("a dword needs 1 to 8 hex digits");
-      for (char16_t c : digits) {
-        if (HexDigit(c) < 0) Fail("a dword needs 1 to 8 hex digits");
-        number = number * 16 + static_cast<uint32_t>(HexDigit(c));
-      }
+      if (!HexNumber(digits, &number)) Fail("a dword needs 1 to 8 hex digits");
       value->type = kRegDword;
       value->data.assign(4, '\0');
       for (int i = 0; i < 4; ++i) value->data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
@@ -266,18 +248,14 @@ class Reader {
     if (rest.size() >= 4 && SameName(rest.substr(0, 4), u"hex(")) {
       const size_t close = rest.find(u')');
       const StringView digits = rest.substr(4, close == StringView::npos ? 0 : close - 4);
-      if (close == StringView::npos || close + 1 >= rest.size() || rest[close + 1] != u':' ||
-          digits.empty() || digits.size() > 8)
-        Fail("an unknown value type");
       uint32_t type = 0;
-      for (char16_t c : digits) {
-        if (HexDigit(c) < 0) Fail("an unknown value type");
-        type = type * 16 + static_cast<uint32_t>(HexDigit(c));
-      }
+      if (close == StringView::npos || close + 1 >= rest.size() || rest[close + 1] != u':' ||
+          !HexNumber(digits, &type))
+        Fail("an unknown value type");
       value->type = type;
       value->data = HexBytes(rest.substr(close + 2));
       // REGEDIT4 keeps the text types in ANSI; the store keeps them in UTF-16LE.
-      if (format_ == RegFormat::kRegedit4 && IsText(type))
+      if (format_ == RegFormat::kRegedit4 && IsTextType(type))
         value->data = Utf16Bytes(rt::FromAnsi(value->data));
       return;
     }
@@ -383,7 +361,7 @@ class Writer {
         line += rt::FromUtf8(digits);
       } else {
         std::string data = value.data;
-        if (format_ == RegFormat::kRegedit4 && IsText(value.type)) {
+        if (format_ == RegFormat::kRegedit4 && IsTextType(value.type)) {
           if (data.size() % 2 != 0) return Refuse(value.name);
           const String text = FromUtf16Bytes(data);
           data = rt::ToAnsi(text);
@@ -495,12 +473,10 @@ bool ParseKeyPath(StringView text, Long* root, std::vector<String>* components) 
   return !first;
 }
 
-const char* RootName(Long root) {
-  static const char* const kNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
-                                       "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
-  for (size_t i = 0; i < std::size(kRootNames); ++i)
-    if (kRootNames[i].root == root) return kNames[i];
-  return nullptr;
+String RootName(Long root) {
+  for (const RootEntry& entry : kRootNames)
+    if (entry.root == root) return entry.name;
+  return String();
 }
 
 std::string TypeName(uint32_t type) {
@@ -540,7 +516,7 @@ std::string ShownData(const StoredValue& value) {
     std::snprintf(text, sizeof text, "0x%016llx (%llu)", number(8), number(8));
     return text;
   }
-  if (IsText(value.type) && data.size() % 2 == 0) {
+  if (IsTextType(value.type) && data.size() % 2 == 0) {
     const String units = FromUtf16Bytes(data);
     std::string shown;
     size_t start = 0;

@@ -49,8 +49,8 @@ bool WriteRegFile(RegFormat format, const std::vector<ExportedKey>& keys, std::s
 // then the components, separated by backslashes (empty components are skipped). False for an
 // unknown root or one that holds no keys.
 bool ParseKeyPath(StringView text, Long* root, std::vector<String>* components);
-// The full name of a root that holds keys; null for any other value.
-const char* RootName(Long root);
+// The full name of a root that holds keys; "" for any other value.
+String RootName(Long root);
 
 // How regedit shows a value's type and data: "REG_DWORD", "0x0000002a (42)".
 std::string TypeName(uint32_t type);

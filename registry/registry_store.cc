@@ -22,17 +22,8 @@ namespace {
 constexpr Result kDiskFull = 112;
 constexpr Result kRegistryCorrupt = 1015;
 constexpr Result kRegistryIoFailed = 1016;
-constexpr size_t kMaxKeyName = 256;      // characters of one key name component
-constexpr size_t kMaxValueName = 16383;  // characters of a value name
-constexpr uint32_t kMaxData = 1u << 20;  // bytes of value data
 constexpr uint32_t kKeySetValue = 0x2;
-constexpr uint32_t kRegExpandSz = 2;
-constexpr uint32_t kRegMultiSz = 7;
 constexpr Long kFirstHandle = 0x100;
-
-bool IsText(uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
 
 // The seven roots: their key rows (0: no row) and names.
 struct Root {
@@ -72,24 +63,6 @@ String Fold(StringView name) {
 
 String FromAnsiText(const char* text) {
   return text == nullptr ? String() : rt::FromAnsi(text);
-}
-
-std::string Utf16Bytes(const String& text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
-
-String FromUtf16Bytes(const void* data, size_t size) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  String text(size / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  return text;
 }
 
 // Owners of the SQLite connection and statements.
@@ -305,14 +278,8 @@ class SqliteStore final : public RegistryStore {
     int64_t id = target.id;
     const Result r = Write([&]() -> Result {
       for (const String& name : path) {
-        std::optional<int64_t> child = FindChild(id, name);
-        if (!child) {
-          if (failed_ != kSuccess) return TakeFailure();
-          Statement insert(*this, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
-          insert.Bind(1, id).Bind(2, rt::ToUtf8(name)).Bind(3, rt::ToUtf8(Fold(name)));
-          if (const int rc = insert.Step(); rc != SQLITE_DONE) return ResultOf(rc);
-          child = sqlite3_last_insert_rowid(db_.get());
-        }
+        const std::optional<int64_t> child = Child(id, name, true);
+        if (!child) return TakeFailure();
         id = *child;
       }
       return kSuccess;
@@ -342,7 +309,7 @@ class SqliteStore final : public RegistryStore {
     const auto value_type = static_cast<uint32_t>(sqlite3_column_int64(select.get(), 0));
     const void* blob = sqlite3_column_blob(select.get(), 1);
     const auto blob_size = static_cast<size_t>(sqlite3_column_bytes(select.get(), 1));
-    std::string bytes = IsText(value_type) ? rt::ToAnsi(FromUtf16Bytes(blob, blob_size))
+    std::string bytes = IsTextType(value_type) ? rt::ToAnsi(FromUtf16Bytes(std::string_view(static_cast<const char*>(blob), blob_size)))
                                            : std::string(static_cast<const char*>(blob), blob_size);
     const auto size = static_cast<uint32_t>(bytes.size());
     // The count is read before the type is written: one variable may serve as both.
@@ -358,7 +325,7 @@ class SqliteStore final : public RegistryStore {
     }
     std::memcpy(data, bytes.data(), size);
     // Text that is not terminated gets a zero where there is room; the count leaves it out.
-    if (IsText(value_type) && room > size && size > 0 && bytes.back() != 0) data[size] = 0;
+    if (IsTextType(value_type) && room > size && size > 0 && bytes.back() != 0) data[size] = 0;
     *count = size;
     return kSuccess;
   }
@@ -373,7 +340,7 @@ class SqliteStore final : public RegistryStore {
     const String value_name = FromAnsiText(name);
     if (value_name.size() > kMaxValueName) return kInvalidParameter;
     std::string stored;
-    if (IsText(type)) {
+    if (IsTextType(type)) {
       // A count that leaves out the terminator just past it takes the terminator in.
       uint32_t used = count;
       if (count > 0 && data[count - 1] != 0 && data[count] == 0) ++used;
@@ -448,15 +415,8 @@ class SqliteStore final : public RegistryStore {
                             edit.kind == KeyEdit::Kind::kSetValue;
         std::optional<int64_t> id = RootOf(edit.root)->id;
         for (const String& name : edit.path) {
-          std::optional<int64_t> child = FindChild(*id, name);
-          if (!child && failed_ != kSuccess) return TakeFailure();
-          if (!child && create) {
-            Statement insert(*this, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
-            insert.Bind(1, *id).Bind(2, rt::ToUtf8(name)).Bind(3, rt::ToUtf8(Fold(name)));
-            if (const int rc = insert.Step(); rc != SQLITE_DONE) return ResultOf(rc);
-            child = sqlite3_last_insert_rowid(db_.get());
-          }
-          id = child;
+          id = Child(*id, name, create);
+          if (!id && failed_ != kSuccess) return TakeFailure();
           if (!id) break;
         }
         if (!id) continue;  // nothing to delete
@@ -743,6 +703,18 @@ class SqliteStore final : public RegistryStore {
     find.Bind(1, parent).Bind(2, rt::ToUtf8(Fold(name)));
     if (find.Step() != SQLITE_ROW) return std::nullopt;
     return sqlite3_column_int64(find.get(), 0);
+  }
+
+  // The child of `parent` called `name`, made when it is missing and `create` is set (inside a
+  // transaction); nothing when it is missing or the lookup or insert failed (then failed_
+  // holds the result).
+  std::optional<int64_t> Child(int64_t parent, const String& name, bool create) {
+    const std::optional<int64_t> found = FindChild(parent, name);
+    if (found || !create || failed_ != kSuccess) return found;
+    Statement insert(*this, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
+    insert.Bind(1, parent).Bind(2, rt::ToUtf8(name)).Bind(3, rt::ToUtf8(Fold(name)));
+    if (insert.Step() != SQLITE_DONE) return std::nullopt;
+    return sqlite3_last_insert_rowid(db_.get());
   }
 
   // Runs `body` as one transaction: committed when it returns success, rolled back otherwise.
