@@ -36,36 +36,7 @@ std::string Joined(const std::vector<String>& path) {
   return rt::ToUtf8(text);
 }
 
-// Writes the tree under `path` as regedit's panes show it, indented two spaces per level.
-Result Show(RegistryStore& store, Long root, std::vector<String>& path, int depth) {
-  std::vector<String> spelled, subkeys;
-  std::vector<registry::StoredValue> values;
-  if (const Result r = store.ListKey(root, path, &spelled, &subkeys, &values); r != 0) return r;
-  const std::string indent(2 * depth, ' ');
-  std::printf("%s%s\n", indent.c_str(),
-              depth == 0 ? Joined(spelled).c_str() : rt::ToUtf8(spelled.back()).c_str());
-  size_t width = 9;  // "(Default)"
-  for (const auto& value : values) width = std::max(width, rt::ToUtf8(value.name).size());
-  bool has_default = false;
-  for (const auto& value : values) has_default = has_default || value.name.empty();
-  auto line = [&](const std::string& name, const std::string& type, const std::string& data) {
-    std::printf("%s  %-*s  %-13s %s\n", indent.c_str(), static_cast<int>(width), name.c_str(),
-                type.c_str(), data.c_str());
-  };
-  if (!has_default) line("(Default)", "REG_SZ", "(value not set)");
-  for (const auto& value : values)
-    line(value.name.empty() ? "(Default)" : rt::ToUtf8(value.name), registry::TypeName(value.type),
-         registry::ShownData(value));
-  for (const String& subkey : subkeys) {
-    path.push_back(subkey);
-    const Result r = Show(store, root, path, depth + 1);
-    path.pop_back();
-    if (r != 0) return r;
-  }
-  return 0;
-}
-
-// Collects the key and every key below it, parents first, for an export.
+// Collects the key and every key below it, parents first, for showing and exporting.
 Result Collect(RegistryStore& store, Long root, std::vector<String>& path,
                std::vector<registry::ExportedKey>& keys) {
   registry::ExportedKey key;
@@ -80,6 +51,32 @@ Result Collect(RegistryStore& store, Long root, std::vector<String>& path,
     if (r != 0) return r;
   }
   return 0;
+}
+
+// Shows collected keys as regedit's panes show them, indented two spaces per level below the
+// first key.
+void Show(const std::vector<registry::ExportedKey>& keys) {
+  const size_t top = keys.empty() ? 0 : keys.front().path.size();
+  for (const registry::ExportedKey& key : keys) {
+    const size_t depth = key.path.size() - top;
+    const std::string indent(2 * depth, ' ');
+    std::printf("%s%s\n", indent.c_str(),
+                depth == 0 ? Joined(key.path).c_str() : rt::ToUtf8(key.path.back()).c_str());
+    size_t width = 9;  // "(Default)"
+    bool has_default = false;
+    for (const auto& value : key.values) {
+      width = std::max(width, rt::ToUtf8(value.name).size());
+      has_default = has_default || value.name.empty();
+    }
+    auto line = [&](const std::string& name, const std::string& type, const std::string& data) {
+      std::printf("%s  %-*s  %-13s %s\n", indent.c_str(), static_cast<int>(width), name.c_str(),
+                  type.c_str(), data.c_str());
+    };
+    if (!has_default) line("(Default)", "REG_SZ", "(value not set)");
+    for (const auto& value : key.values)
+      line(value.name.empty() ? "(Default)" : rt::ToUtf8(value.name),
+           registry::TypeName(value.type), registry::ShownData(value));
+  }
 }
 
 bool ReadFile(const std::string& file, std::string* bytes) {
@@ -116,14 +113,19 @@ int RunReg(const RegRequest& request) {
   if (action == "show") {
     if (request.key.empty()) {
       for (Long r : {registry::kClassesRoot, registry::kCurrentUser, registry::kLocalMachine,
-                     registry::kUsers, registry::kCurrentConfig})
-        if (const Result result = Show(store, r, path, 0); result != 0)
+                     registry::kUsers, registry::kCurrentConfig}) {
+        std::vector<registry::ExportedKey> keys;
+        if (const Result result = Collect(store, r, path, keys); result != 0)
           return Failed("cannot read the store", result);
+        Show(keys);
+      }
       return 0;
     }
     if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
-    if (const Result r = Show(store, root, path, 0); r != 0)
+    std::vector<registry::ExportedKey> keys;
+    if (const Result r = Collect(store, root, path, keys); r != 0)
       return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
+    Show(keys);
     return 0;
   }
   if (action == "export") {

@@ -23,6 +23,13 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// A written form without its type character (42& is 42).
+std::string WithoutTypeCharacter(std::string form) {
+  if (!form.empty() && (form.back() == '&' || form.back() == '%' || form.back() == '#'))
+    form.pop_back();
+  return form;
+}
+
 // The text of a value for joining with &; arrays have none.
 String TextOf(const Value& value) {
   const auto* v = std::get_if<Variant>(&value);
@@ -34,12 +41,8 @@ String TextOf(const Value& value) {
       return v->string();
     case VariantKind::kInteger:
     case VariantKind::kLong:
-    case VariantKind::kDouble: {
-      std::string digits = WrittenForm(value);
-      if (!digits.empty() && (digits.back() == '&' || digits.back() == '%' || digits.back() == '#'))
-        digits.pop_back();
-      return rt::FromUtf8(digits);
-    }
+    case VariantKind::kDouble:
+      return rt::FromUtf8(WithoutTypeCharacter(WrittenForm(value)));
     default:
       throw SyntaxError("a value of this kind has no text");
   }
@@ -315,10 +318,7 @@ std::string Describe(const Value& value) {
   if (v.kind() == VariantKind::kString && v.string().size() > 2 * kShown)
     return "String " + WrittenText(v.string().substr(0, kShown)) + " ... (" +
            std::to_string(v.string().size()) + " characters)";
-  std::string form = WrittenForm(value);
-  if (!form.empty() && (form.back() == '%' || form.back() == '&' || form.back() == '#'))
-    form.pop_back();
-  return std::string(TypeName(v.kind())) + " " + form;
+  return std::string(TypeName(v.kind())) + " " + WithoutTypeCharacter(WrittenForm(value));
 }
 
 }  // namespace corvane::cli

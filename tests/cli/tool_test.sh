@@ -14,24 +14,11 @@ run() {
   if [ -n "$wine" ]; then "$wine" "$tool" "$@"; else "$tool" "$@"; fi
 }
 
-# One case: its command line, what it printed on each stream, and its exit status.
+# One case: its command line, what it printed on each stream, and its exit status. Standard
+# input is $input when set, else empty.
 case_() {
-  echo "\$ corvane $*"
-  run "$@" >"$work/out" 2>"$work/err" </dev/null
-  rc=$?
-  [ $rc -eq 77 ] && exit 77
-  tr -d '\r' <"$work/out"
-  tr -d '\r' <"$work/err" | sed 's/^/stderr: /'
-  echo "exit $rc"
-}
-
-session() {
-  echo "\$ corvane shell < $1"
-  if [ -n "$wine" ]; then
-    "$wine" "$tool" shell <"$here/$1" >"$work/out" 2>"$work/err"
-  else
-    "$tool" shell <"$here/$1" >"$work/out" 2>"$work/err"
-  fi
+  echo "\$ corvane $*${input:+ < $(basename "$input")}"
+  run "$@" <"${input:-/dev/null}" >"$work/out" 2>"$work/err"
   rc=$?
   [ $rc -eq 77 ] && exit 77
   tr -d '\r' <"$work/out"
@@ -52,7 +39,9 @@ session() {
   case_ call Corvane.Nothing Encrypt
   case_ call Corvane.Tarnel Nothing
   case_ call Corvane.Tarnel
-  session tool_session.txt
+  input=$here/tool_session.txt
+  case_ shell
+  input=
 } >"$work/actual" 2>&1
 
 if ! diff -u "$here/tool_expected.txt" "$work/actual"; then
