@@ -95,7 +95,8 @@ class ComCaller final : public Caller {
                         result.get(), &info, &arg_error);
     // The write-backs, on success and failure alike.
     for (size_t i = 0; i < n; ++i)
-      if (refs[n - 1 - i].vt == (VT_BYREF | VT_VARIANT)) *args[i] = Load(*values[i].get(), *args[i]);
+      if (refs[n - 1 - i].vt == (VT_BYREF | VT_VARIANT))
+        *args[i] = Load(*values[i].get(), *args[i]);
     if (SUCCEEDED(hr)) {
       outcome.ok = true;
       outcome.result = Load(*result.get());
@@ -110,10 +111,10 @@ class ComCaller final : public Caller {
       outcome.error = FailureText(code, runtime ? (code & 0xFFFF) : 0, description, -1);
       return outcome;
     }
-    const int arg = (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW ||
-                     hr == DISP_E_PARAMNOTOPTIONAL)
-                        ? static_cast<int>(n) - 1 - static_cast<int>(arg_error)
-                        : -1;
+    const int arg =
+        (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW || hr == DISP_E_PARAMNOTOPTIONAL)
+            ? static_cast<int>(n) - 1 - static_cast<int>(arg_error)
+            : -1;
     outcome.error = FailureText(hr, 0, "", arg);
     return outcome;
   }

@@ -11,7 +11,8 @@ std::string FailureText(int32_t status, int32_t error_number, const std::string&
                         int arg_error) {
   using namespace server;
   const std::string argument = " in argument " + std::to_string(arg_error + 1);
-  if (error_number != 0) return "runtime error " + std::to_string(error_number) + ": " + description;
+  if (error_number != 0)
+    return "runtime error " + std::to_string(error_number) + ": " + description;
   switch (status) {
     case kTypeMismatch:
       return "type mismatch" + argument;

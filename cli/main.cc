@@ -15,7 +15,6 @@
 #include "cli/reg_command.h"
 #include "cli/session.h"
 
-
 namespace {
 
 using namespace corvane::cli;
@@ -29,8 +28,10 @@ int RunCall(const std::string& class_name, const std::string& method_name,
             const std::vector<std::string>& texts) {
   const corvane::server::ClassInfo* cls = FindClassNamed(class_name);
   if (cls == nullptr) {
-    std::fprintf(stderr, "corvane: no class called %s (Corvane.Tarnel, Corvane.Registry, "
-                 "Corvane.Declares)\n", class_name.c_str());
+    std::fprintf(stderr,
+                 "corvane: no class called %s (Corvane.Tarnel, Corvane.Registry, "
+                 "Corvane.Declares)\n",
+                 class_name.c_str());
     return 2;
   }
   const corvane::server::MethodInfo* method = corvane::server::FindMethod(*cls, method_name);
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
   }
   if (call->parsed()) return RunCall(class_name, method_name, call_args);
   if (shell->parsed()) return RunShell(script);
-  for (CLI::App* sub : reg_app->get_subcommands()) reg.action = sub->get_name();
+  for (CLI::App* sub : reg_app->get_subcommands())
+    reg.action = sub->get_name();
   return RunReg(reg);
 }

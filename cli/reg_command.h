@@ -8,10 +8,10 @@
 namespace corvane::cli {
 
 struct RegRequest {
-  std::string action;      // show, export, import, dump, restore, check
-  std::string key;         // show, export: "HKEY_CURRENT_USER\Software\..." (or HKCU\...)
-  std::string file;        // export, import, dump, restore
-  bool regedit4 = false;   // export: the REGEDIT4 format instead of Version 5.00
+  std::string action;     // show, export, import, dump, restore, check
+  std::string key;        // show, export: "HKEY_CURRENT_USER\Software\..." (or HKCU\...)
+  std::string file;       // export, import, dump, restore
+  bool regedit4 = false;  // export: the REGEDIT4 format instead of Version 5.00
 };
 
 // Runs the request on the store in use; the process's exit status (0, 1 failed, 2 usage).

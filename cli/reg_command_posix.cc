@@ -32,7 +32,8 @@ int Failed(const std::string& what, Result result) {
 
 std::string Joined(const std::vector<String>& path) {
   String text;
-  for (const String& name : path) text += (text.empty() ? u"" : u"\\") + name;
+  for (const String& name : path)
+    text += (text.empty() ? u"" : u"\\") + name;
   return rt::ToUtf8(text);
 }
 
@@ -154,8 +155,8 @@ int RunReg(const RegRequest& request) {
     std::vector<registry::KeyEdit> edits;
     registry::RegFileError error;
     if (!registry::ParseRegFile(bytes, &edits, &error)) {
-      std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n",
-                   request.file.c_str(), error.line, error.message.c_str());
+      std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", request.file.c_str(),
+                   error.line, error.message.c_str());
       return 1;
     }
     if (const Result r = store.Apply(edits); r != 0)
@@ -179,7 +180,8 @@ int RunReg(const RegRequest& request) {
   }
   if (action == "check") {
     const RegistryStore::Report report = store.Check();
-    for (const std::string& problem : report.problems) std::printf("problem: %s\n", problem.c_str());
+    for (const std::string& problem : report.problems)
+      std::printf("problem: %s\n", problem.c_str());
     std::printf("%s: %lld keys, %lld values\n", report.problems.empty() ? "sound" : "damaged",
                 static_cast<long long>(report.keys), static_cast<long long>(report.values));
     return report.problems.empty() ? 0 : 1;

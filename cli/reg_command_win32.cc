@@ -6,9 +6,10 @@
 namespace corvane::cli {
 
 int RunReg(const RegRequest&) {
-  std::fputs("corvane reg: this build uses the Windows registry; use regedit to show, export and "
-             "import keys\n",
-             stderr);
+  std::fputs(
+      "corvane reg: this build uses the Windows registry; use regedit to show, export and "
+      "import keys\n",
+      stderr);
   return 2;
 }
 

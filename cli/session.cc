@@ -17,7 +17,8 @@ std::string_view Trim(std::string_view text) {
 
 std::string Folded(std::string_view name) {
   std::string out(name);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -32,8 +33,8 @@ bool IsName(std::string_view text) {
 // The length of the leading dotted name ("Corvane.Tarnel.Encrypt").
 size_t DottedNameLength(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) ||
-                             text[i] == '_' || text[i] == '.'))
+  while (i < text.size() &&
+         (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_' || text[i] == '.'))
     ++i;
   return i;
 }

@@ -57,7 +57,7 @@ class Shell {
   Caller& caller_;
   std::FILE* out_;
   std::FILE* err_;
-  std::map<std::string, Value, std::less<>> variables_;  // by folded name
+  std::map<std::string, Value, std::less<>> variables_;      // by folded name
   std::map<std::string, std::string, std::less<>> spelled_;  // folded name -> name as first written
   int line_ = 0;
 };

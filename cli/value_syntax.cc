@@ -62,11 +62,12 @@ class Reader {
 
  private:
   [[noreturn]] void Fail(const std::string& why) {
-    throw SyntaxError(why + " at column " + std::to_string(pos_ + 1) + " of: " +
-                      std::string(text_));
+    throw SyntaxError(why + " at column " + std::to_string(pos_ + 1) +
+                      " of: " + std::string(text_));
   }
   void SkipSpace() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
+      ++pos_;
   }
   bool Take(char c) {
     SkipSpace();
@@ -81,7 +82,8 @@ class Reader {
     Value value = Term();
     if (!Take('&')) return value;
     String joined = TextOf(value);
-    do joined += TextOf(Term());
+    do
+      joined += TextOf(Term());
     while (Take('&'));
     return Variant::OfString(std::move(joined));
   }
@@ -96,7 +98,8 @@ class Reader {
     if (IsDigit(c) || c == '-' || c == '+' || c == '.') return Number();
     if (!IsNameStart(c)) Fail("unexpected character");
     const size_t start = pos_;
-    while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
+    while (pos_ < text_.size() && IsNameChar(text_[pos_]))
+      ++pos_;
     const std::string_view name = text_.substr(start, pos_ - start);
     if (server::EqualsIgnoringCase(name, "Empty")) return Variant();
     if (server::EqualsIgnoringCase(name, "ChrW")) return CodeUnit();
@@ -138,7 +141,8 @@ class Reader {
       fraction = true;
       ++pos_;
       if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) ++pos_;
-      while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+      while (pos_ < text_.size() && IsDigit(text_[pos_]))
+        ++pos_;
     }
     const std::string digits(text_.substr(start, pos_ - start));
     char suffix = 0;
@@ -199,7 +203,8 @@ class Reader {
     if (!Take('(')) Fail("Array needs (elements)");
     std::vector<String> elements;
     if (!Take(')')) {
-      do elements.push_back(TextOf(Expression()));
+      do
+        elements.push_back(TextOf(Expression()));
       while (Take(','));
       if (!Take(')')) Fail("Array needs a closing parenthesis");
     }
@@ -224,8 +229,8 @@ std::string WrittenText(const String& text) {
   };
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-                      text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
     const bool lone = !pair && c >= 0xD800 && c <= 0xDFFF;
     if (lone || !Printable(c)) {
       close();
@@ -262,8 +267,8 @@ std::string Bounds(const StringArray& array) {
   std::string out = "String(";
   for (size_t d = 0; d < array.bounds().size(); ++d) {
     if (d > 0) out += ", ";
-    out += std::to_string(array.bounds()[d].lower) + " to " +
-           std::to_string(array.bounds()[d].upper);
+    out +=
+        std::to_string(array.bounds()[d].lower) + " to " + std::to_string(array.bounds()[d].upper);
   }
   return out + ")";
 }

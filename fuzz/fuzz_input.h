@@ -43,16 +43,18 @@ class FuzzInput {
   // (separators, the zero character, ANSI and non-ANSI letters, lone surrogates), repeated from
   // the input so long texts cost no input.
   String Text(size_t length) {
-    static constexpr char16_t kUnits[] = {u'a', u'b', u',', u';', u' ', u'\t', u'\n', u'\r',
-                                          u'\0', u'-', u'\\', u'"', 0xE9, 0x20AC, 0x0100,
-                                          0x4E2D, 0xD800, 0xDC00, 0xFFFF, 0x7F, 0x80, 0xFF,
-                                          u'H', u'K', u'E', u'Y', u'_'};
+    static constexpr char16_t kUnits[] = {u'a',   u'b',   u',',   u';',   u' ',   u'\t', u'\n',
+                                          u'\r',  u'\0',  u'-',   u'\\',  u'"',   0xE9,  0x20AC,
+                                          0x0100, 0x4E2D, 0xD800, 0xDC00, 0xFFFF, 0x7F,  0x80,
+                                          0xFF,   u'H',   u'K',   u'E',   u'Y',   u'_'};
     const size_t seed = Int(0, 15) + 1;
     String pattern;
-    for (size_t i = 0; i < seed; ++i) pattern += kUnits[Byte() % std::size(kUnits)];
+    for (size_t i = 0; i < seed; ++i)
+      pattern += kUnits[Byte() % std::size(kUnits)];
     String out;
     out.reserve(length);
-    for (size_t i = 0; i < length; ++i) out += pattern[i % pattern.size()];
+    for (size_t i = 0; i < length; ++i)
+      out += pattern[i % pattern.size()];
     return out;
   }
   String Text() { return Text(Length()); }
@@ -74,7 +76,8 @@ class FuzzInput {
         return StringArray();
       case 1: {
         std::vector<String> elements(Byte() % 6);
-        for (String& e : elements) e = Text(Byte() % 5);
+        for (String& e : elements)
+          e = Text(Byte() % 5);
         return StringArray::Of(std::move(elements));
       }
       default: {
@@ -91,14 +94,22 @@ class FuzzInput {
   // Any caller's variable.
   server::Argument Value() {
     switch (Int(0, 8)) {
-      case 0: return Variant();
-      case 1: return Variant::Null();
-      case 2: return Variant::OfInteger(static_cast<Integer>(EdgeLong()));
-      case 3: return Variant::OfLong(EdgeLong());
-      case 4: return Variant::OfDouble(EdgeDouble());
-      case 5: return Variant::Missing();
-      case 6: return Array();
-      default: return Variant::OfString(Text());
+      case 0:
+        return Variant();
+      case 1:
+        return Variant::Null();
+      case 2:
+        return Variant::OfInteger(static_cast<Integer>(EdgeLong()));
+      case 3:
+        return Variant::OfLong(EdgeLong());
+      case 4:
+        return Variant::OfDouble(EdgeDouble());
+      case 5:
+        return Variant::Missing();
+      case 6:
+        return Array();
+      default:
+        return Variant::OfString(Text());
     }
   }
 
@@ -112,8 +123,8 @@ class FuzzInput {
 // runtime error of the documented set.
 inline bool Documented(server::Status status) {
   using namespace server;
-  for (Status s : {kOk, kTypeMismatch, kOverflow, kBadParamCount, kParamNotOptional,
-                   kInvalidPointer})
+  for (Status s :
+       {kOk, kTypeMismatch, kOverflow, kBadParamCount, kParamNotOptional, kInvalidPointer})
     if (status == s) return true;
   for (int32_t n : {5, 6, 7, 9, 10, 13})
     if (status == RuntimeErrorStatus(n)) return true;

@@ -25,7 +25,8 @@ server::DispatchResult CheckedInvoke(server::Instance& object, std::string_view 
 server::DispatchResult CheckedInvoke(server::Instance& object, std::string_view method,
                                      std::vector<server::Argument>& args) {
   std::vector<server::Argument*> pointers;
-  for (server::Argument& arg : args) pointers.push_back(&arg);
+  for (server::Argument& arg : args)
+    pointers.push_back(&arg);
   return Checked(object, method, pointers);
 }
 
@@ -47,7 +48,8 @@ void Violated(const char* what) {
 namespace {
 std::string g_scratch;
 void RemoveScratch() {
-  for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((g_scratch + suffix).c_str());
+  for (const char* suffix : {"", "-wal", "-shm"})
+    ::unlink((g_scratch + suffix).c_str());
 }
 }  // namespace
 

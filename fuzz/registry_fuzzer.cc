@@ -37,7 +37,8 @@ server::DispatchResult Call(const char* prog_id, const char* method,
 // written is what is read.
 String Path(FuzzInput& in) {
   String path = u"Software\\Fuzz";
-  for (int i = in.Int(0, 2); i > 0; --i) path += String(u"\\") + (in.Bool() ? u"a" : u"B\u00e9");
+  for (int i = in.Int(0, 2); i > 0; --i)
+    path += String(u"\\") + (in.Bool() ? u"a" : u"B\u00e9");
   return path;
 }
 
@@ -96,21 +97,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #endif
   switch (in.Int(0, 2)) {
     case 0:
-      if (registry) DwordBothWays(in); else TextBothWays(in);
+      if (registry)
+        DwordBothWays(in);
+      else
+        TextBothWays(in);
       break;
     default: {
-      static const char* const kRegistry[] = {"savekey", "getstring", "getstringx", "savestring",
-                                              "getdword", "SaveDword", "DeleteKey", "DeleteValue"};
+      static const char* const kRegistry[] = {"savekey",  "getstring", "getstringx", "savestring",
+                                              "getdword", "SaveDword", "DeleteKey",  "DeleteValue"};
       static const char* const kDeclares[] = {
-          "SetDWORDValue", "GetDWORDValue", "SetBinaryValue", "GetBinaryValue", "DeleteKey",
-          "GetMainKeyHandle", "ErrorMsg", "GetStringValue", "CreateKey", "SetStringValue"};
+          "SetDWORDValue", "GetDWORDValue",    "SetBinaryValue", "GetBinaryValue",
+          "DeleteKey",     "GetMainKeyHandle", "ErrorMsg",       "GetStringValue",
+          "CreateKey",     "SetStringValue"};
       const char* method = registry ? kRegistry[in.Int(0, 7)] : kDeclares[in.Int(0, 9)];
       // Handles and paths that reach real keys now and then.
       std::vector<server::Argument> values = AnyArguments(in, [&](server::Argument& v) {
         if (in.Byte() % 4 == 0)
-          v = Variant::OfLong(in.Pick<Long>({static_cast<Long>(0x80000001u),
-                                             static_cast<Long>(0x80000002u),
-                                             static_cast<Long>(0x80000004u)}));
+          v = Variant::OfLong(
+              in.Pick<Long>({static_cast<Long>(0x80000001u), static_cast<Long>(0x80000002u),
+                             static_cast<Long>(0x80000004u)}));
         else if (in.Byte() % 4 == 0)
           v = Variant::OfString(u"HKEY_CURRENT_USER\\Software\\Fuzz");
       });

@@ -135,7 +135,8 @@ const bool g_trace = std::getenv("CORVANE_FUZZ_TRACE") != nullptr;
 
 void ExpectCode(Result got, Result want, const char* what) {
   if (g_trace) std::fprintf(stderr, "%.14s: %d\n", what, static_cast<int>(got));
-  if (got != want) std::fprintf(stderr, "store %d, model %d\n", static_cast<int>(got), static_cast<int>(want));
+  if (got != want)
+    std::fprintf(stderr, "store %d, model %d\n", static_cast<int>(got), static_cast<int>(want));
   Expect(got == want, what);
 }
 
@@ -146,17 +147,21 @@ void Run(RegistryStore& store, FuzzInput& in) {
   std::vector<Long> closed;  // handles that were closed
   auto pick = [&]() -> Long {
     switch (in.Int(0, 5)) {
-      case 0: return kCurrentUser;
-      case 1: return kLocalMachine;
-      case 2: return closed.empty() ? 0x12345 : closed[in.Int(0, static_cast<int>(closed.size()) - 1)];
-      case 3: return 0x12345;
-      default: return open.empty() ? kCurrentUser : open[in.Int(0, static_cast<int>(open.size()) - 1)];
+      case 0:
+        return kCurrentUser;
+      case 1:
+        return kLocalMachine;
+      case 2:
+        return closed.empty() ? 0x12345 : closed[in.Int(0, static_cast<int>(closed.size()) - 1)];
+      case 3:
+        return 0x12345;
+      default:
+        return open.empty() ? kCurrentUser : open[in.Int(0, static_cast<int>(open.size()) - 1)];
     }
   };
   for (int step = in.Int(1, 40); step > 0; --step) {
     const Long h = pick();
-    if (g_trace)
-      std::fprintf(stderr, "handle %x ", static_cast<unsigned>(h));
+    if (g_trace) std::fprintf(stderr, "handle %x ", static_cast<unsigned>(h));
     int node = 0;
     bool writable = false;
     const Result resolved = model.Resolve(h, &node, &writable);
@@ -197,7 +202,8 @@ void Run(RegistryStore& store, FuzzInput& in) {
         const std::string name = Name(in);
         const uint32_t type = in.Bool() ? kRegBinary : kRegDword;
         std::string data(in.Int(0, 8), '\0');
-        for (char& c : data) c = static_cast<char>(in.Byte());
+        for (char& c : data)
+          c = static_cast<char>(in.Byte());
         const Result got = store.SetValueEx(h, name.c_str(), 0, type,
                                             reinterpret_cast<const uint8_t*>(data.data()),
                                             static_cast<uint32_t>(data.size()));
@@ -288,7 +294,8 @@ void Run(RegistryStore& store, FuzzInput& in) {
       }
     }
   }
-  for (Long h : open) store.CloseKey(h);
+  for (Long h : open)
+    store.CloseKey(h);
   Expect(store.open_handles() == 0, "handles are left open");
 }
 

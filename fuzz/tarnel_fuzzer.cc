@@ -48,12 +48,15 @@ server::DispatchResult Call(const char* method, std::initializer_list<Argument*>
   return CheckedInvoke(Tarnel(), method, args);
 }
 
-const String& StringOf(const Argument& a) { return std::get<Variant>(a).string(); }
+const String& StringOf(const Argument& a) {
+  return std::get<Variant>(a).string();
+}
 
 // The code units of a text, for the report of a broken invariant.
 void Dump(const char* label, const String& text) {
   std::fprintf(stderr, "%s (%zu):", label, text.size());
-  for (size_t i = 0; i < text.size() && i < 64; ++i) std::fprintf(stderr, " %04X", text[i]);
+  for (size_t i = 0; i < text.size() && i < 64; ++i)
+    std::fprintf(stderr, " %04X", text[i]);
   std::fprintf(stderr, "\n");
 }
 
@@ -88,8 +91,10 @@ void Scramble(FuzzInput& in) {
   }
   if (r.status != server::kOk) Violated("scramb failed");
   String expected;
-  for (size_t i = 1; i < text.size(); i += 2) expected += text[i];
-  for (size_t i = 0; i < text.size(); i += 2) expected += text[i];
+  for (size_t i = 1; i < text.size(); i += 2)
+    expected += text[i];
+  for (size_t i = 0; i < text.size(); i += 2)
+    expected += text[i];
   if (r.result.string() != expected) Violated("scramb is not evens then odds");
   if (StringOf(t) != text) Violated("scramb wrote its argument");
 }
@@ -137,7 +142,8 @@ void SplitBySeparator(FuzzInput& in) {
   if (result != 0) return;
   const StringArray& array = std::get<StringArray>(parts);
   String joined;
-  for (Long i = first; i < std::get<Variant>(next).integer(); ++i) joined += array.at(i) + separator;
+  for (Long i = first; i < std::get<Variant>(next).integer(); ++i)
+    joined += array.at(i) + separator;
   // The elements and separators make up the terminated text up to the last separator found;
   // what follows holds no separator (a separator that overlaps the appended one can leave a
   // tail, "Āa" with "aaa" gives "Āaaaa" and one element "Ā").
@@ -147,7 +153,8 @@ void SplitBySeparator(FuzzInput& in) {
     Dump("text", original);
     Dump("separator", separator);
     Dump("text after", StringOf(c));
-    for (const String& element : array.elements()) Dump("element", element);
+    for (const String& element : array.elements())
+      Dump("element", element);
     Violated("Splits' elements joined with the separator are not the text");
   }
 }
@@ -166,19 +173,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace corvane::fuzz;
   static SteppingClock clock;
   static IdlePump pump;
-  static const bool installed = (platform::InstallClock(&clock), platform::InstallPump(&pump), true);
+  static const bool installed =
+      (platform::InstallClock(&clock), platform::InstallPump(&pump), true);
   (void)installed;
   FuzzInput in(data, size);
   switch (in.Int(0, 5)) {
-    case 0: CipherRoundTrip(in); break;
-    case 1: Scramble(in); break;
-    case 2: SplitByDelimiters(in); break;
-    case 3: SplitBySeparator(in); break;
-    case 4: Pause(in); break;
+    case 0:
+      CipherRoundTrip(in);
+      break;
+    case 1:
+      Scramble(in);
+      break;
+    case 2:
+      SplitByDelimiters(in);
+      break;
+    case 3:
+      SplitBySeparator(in);
+      break;
+    case 4:
+      Pause(in);
+      break;
     default: {
       // Any method, any arguments of any kind and shape, any count.
-      static const char* const kMethods[] = {"Encrypt", "Decrypt", "scramb", "Splits", "sSplit",
-                                             "TimedPause"};
+      static const char* const kMethods[] = {"Encrypt", "Decrypt", "scramb",
+                                             "Splits",  "sSplit",  "TimedPause"};
       const char* method = kMethods[in.Int(0, 5)];
       std::vector<server::Argument> values = AnyArguments(in);
       if (std::string_view(method) == "TimedPause" && !values.empty())

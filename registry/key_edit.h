@@ -57,10 +57,10 @@ struct KeyEdit {
     kDeleteValue,  // removes the value `value.name`; absent is no error
   };
   Kind kind = Kind::kCreateKey;
-  Long root = 0;              // a predefined root's value
-  std::vector<String> path;   // the components below the root
+  Long root = 0;             // a predefined root's value
+  std::vector<String> path;  // the components below the root
   StoredValue value;
-  int line = 0;               // where the change came from, for messages
+  int line = 0;  // where the change came from, for messages
 };
 
 }  // namespace corvane::registry

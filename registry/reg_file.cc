@@ -60,11 +60,13 @@ bool IsSpace(char16_t c) {
 }
 
 StringView TrimLeft(StringView text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.front()))
+    text.remove_prefix(1);
   return text;
 }
 StringView TrimRight(StringView text) {
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsSpace(text.back()))
+    text.remove_suffix(1);
   return text;
 }
 
@@ -103,7 +105,8 @@ class Reader {
   bool Read(RegFileError* error) {
     try {
       ReadHeader();
-      while (next_ < lines_.size()) ReadStatement();
+      while (next_ < lines_.size())
+        ReadStatement();
       return true;
     } catch (const RegFileError& e) {
       *error = e;
@@ -116,7 +119,8 @@ class Reader {
   [[noreturn]] void Fail(const std::string& message) { throw RegFileError{line_, message}; }
 
   void ReadHeader() {
-    while (next_ < lines_.size() && TrimRight(lines_[next_]).empty()) ++next_;
+    while (next_ < lines_.size() && TrimRight(lines_[next_]).empty())
+      ++next_;
     line_ = static_cast<int>(next_) + 1;
     if (next_ == lines_.size()) {
       line_ = 1;
@@ -128,8 +132,9 @@ class Reader {
     } else if (header == kRegedit4Header) {
       format_ = RegFormat::kRegedit4;
     } else {
-      Fail("not a registry file: the first line must be \"Windows Registry Editor Version "
-           "5.00\" or \"REGEDIT4\"");
+      Fail(
+          "not a registry file: the first line must be \"Windows Registry Editor Version "
+          "5.00\" or \"REGEDIT4\"");
     }
   }
 
@@ -180,11 +185,30 @@ class Reader {
       }
       if (++i == line.size()) break;
       switch (line[i]) {
-        case u'\\': out += u'\\'; break;
-        case u'"': out += u'"'; break;
-        case u'n': if (data) { out += u'\n'; break; } [[fallthrough]];
-        case u'r': if (data) { out += u'\r'; break; } [[fallthrough]];
-        case u'0': if (data) { out += u'\0'; break; } [[fallthrough]];
+        case u'\\':
+          out += u'\\';
+          break;
+        case u'"':
+          out += u'"';
+          break;
+        case u'n':
+          if (data) {
+            out += u'\n';
+            break;
+          }
+          [[fallthrough]];
+        case u'r':
+          if (data) {
+            out += u'\r';
+            break;
+          }
+          [[fallthrough]];
+        case u'0':
+          if (data) {
+            out += u'\0';
+            break;
+          }
+          [[fallthrough]];
         default:
           Fail("an unknown escape \\" + rt::ToUtf8(StringView(&line[i], 1)));
       }
@@ -237,7 +261,8 @@ class Reader {
       if (!HexNumber(digits, &number)) Fail("a dword needs 1 to 8 hex digits");
       value->type = kRegDword;
       value->data.assign(4, '\0');
-      for (int i = 0; i < 4; ++i) value->data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+      for (int i = 0; i < 4; ++i)
+        value->data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
       return;
     }
     if (rest.size() >= 4 && SameName(rest.substr(0, 4), u"hex:")) {
@@ -275,7 +300,8 @@ class Reader {
       rest = TrimRight(rest);
       bool expect_byte = true;
       while (i < rest.size()) {
-        while (i < rest.size() && IsSpace(rest[i])) ++i;
+        while (i < rest.size() && IsSpace(rest[i]))
+          ++i;
         if (i == rest.size()) break;
         if (!expect_byte) {
           if (rest[i] != u',') Fail("hex data needs a comma between bytes");
@@ -346,7 +372,8 @@ class Writer {
 
   bool Key(const ExportedKey& key) {
     String path;
-    for (const String& name : key.path) path += (path.empty() ? u"" : u"\\") + name;
+    for (const String& name : key.path)
+      path += (path.empty() ? u"" : u"\\") + name;
     Line(u"[" + path + u"]");
     for (const StoredValue& value : key.values) {
       String line = value.name.empty() ? String(u"@=") : u"\"" + Escaped(value.name) + u"\"=";
@@ -355,7 +382,8 @@ class Writer {
         line += u"\"" + Escaped(StringView(text).substr(0, text.size() - 1)) + u"\"";
       } else if (value.type == kRegDword && value.data.size() == 4) {
         uint32_t number = 0;
-        for (int i = 3; i >= 0; --i) number = number * 256 + static_cast<unsigned char>(value.data[i]);
+        for (int i = 3; i >= 0; --i)
+          number = number * 256 + static_cast<unsigned char>(value.data[i]);
         char digits[16];
         std::snprintf(digits, sizeof digits, "dword:%08x", number);
         line += rt::FromUtf8(digits);
@@ -502,7 +530,8 @@ std::string ShownData(const StoredValue& value) {
   const std::string& data = value.data;
   auto number = [&](size_t size) {
     unsigned long long n = 0;
-    for (size_t i = size; i-- > 0;) n = n * 256 + static_cast<unsigned char>(data[i]);
+    for (size_t i = size; i-- > 0;)
+      n = n * 256 + static_cast<unsigned char>(data[i]);
     return n;
   };
   char text[64];

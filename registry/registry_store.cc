@@ -136,7 +136,6 @@ int WithRetries(const char* sql, Call call, Reset reset) {
   return rc;
 }
 
-
 // Runs `sql` and gives its first column of every row as text (a failure as one row).
 std::vector<std::string> Rows(sqlite3* db, const char* sql) {
   std::vector<std::string> rows;
@@ -159,8 +158,9 @@ RegistryStore::Report CheckDatabase(sqlite3* db) {
     if (row != "ok") report.problems.push_back("integrity: " + row);
   if (!report.problems.empty()) return report;
   const std::vector<std::string> tables =
-      Rows(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')"
-               " ORDER BY name");
+      Rows(db,
+           "SELECT name FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')"
+           " ORDER BY name");
   if (tables != std::vector<std::string>{"keys", "vals"}) {
     report.problems.push_back("not a registry store: the keys and vals tables are missing");
     return report;
@@ -177,8 +177,7 @@ RegistryStore::Report CheckDatabase(sqlite3* db) {
   } kInvariants[] = {
       {"SELECT COUNT(*) FROM keys WHERE parent = 0 AND (id NOT IN (1, 2, 3, 4, 6))",
        "keys without a parent that are not roots"},
-      {"SELECT 5 - COUNT(*) FROM keys WHERE parent = 0 AND id IN (1, 2, 3, 4, 6)",
-       "roots missing"},
+      {"SELECT 5 - COUNT(*) FROM keys WHERE parent = 0 AND id IN (1, 2, 3, 4, 6)", "roots missing"},
       {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND parent NOT IN (SELECT id FROM keys)",
        "keys whose parent is gone"},
       {"WITH RECURSIVE reach(id) AS (SELECT id FROM keys WHERE parent = 0 UNION"
@@ -309,8 +308,10 @@ class SqliteStore final : public RegistryStore {
     const auto value_type = static_cast<uint32_t>(sqlite3_column_int64(select.get(), 0));
     const void* blob = sqlite3_column_blob(select.get(), 1);
     const auto blob_size = static_cast<size_t>(sqlite3_column_bytes(select.get(), 1));
-    std::string bytes = IsTextType(value_type) ? rt::ToAnsi(FromUtf16Bytes(std::string_view(static_cast<const char*>(blob), blob_size)))
-                                           : std::string(static_cast<const char*>(blob), blob_size);
+    std::string bytes = IsTextType(value_type)
+                            ? rt::ToAnsi(FromUtf16Bytes(
+                                  std::string_view(static_cast<const char*>(blob), blob_size)))
+                            : std::string(static_cast<const char*>(blob), blob_size);
     const auto size = static_cast<uint32_t>(bytes.size());
     // The count is read before the type is written: one variable may serve as both.
     const uint32_t room = count != nullptr ? *count : 0;
@@ -376,7 +377,8 @@ class SqliteStore final : public RegistryStore {
       Statement list(*this, "SELECT name FROM keys WHERE parent = ? ORDER BY fold");
       list.Bind(1, id);
       int rc;
-      while ((rc = list.Step()) == SQLITE_ROW) subkeys->push_back(ColumnText(list, 0));
+      while ((rc = list.Step()) == SQLITE_ROW)
+        subkeys->push_back(ColumnText(list, 0));
       if (rc != SQLITE_DONE) return TakeFailure();
     }
     if (values != nullptr) {
@@ -411,8 +413,8 @@ class SqliteStore final : public RegistryStore {
     }
     return Write([&]() -> Result {
       for (const KeyEdit& edit : edits) {
-        const bool create = edit.kind == KeyEdit::Kind::kCreateKey ||
-                            edit.kind == KeyEdit::Kind::kSetValue;
+        const bool create =
+            edit.kind == KeyEdit::Kind::kCreateKey || edit.kind == KeyEdit::Kind::kSetValue;
         std::optional<int64_t> id = RootOf(edit.root)->id;
         for (const String& name : edit.path) {
           id = Child(*id, name, create);

@@ -66,7 +66,8 @@ Long Tarnel::sSplit(String sStr1, ByRef<String> sDelims, ByRef<StringArray> sRes
     std::vector<bool> table;
     if (delimiters.size() > 16) {
       table.assign(0x10000, false);
-      for (const char16_t c : delimiters) table[c] = true;
+      for (const char16_t c : delimiters)
+        table[c] = true;
     }
     const auto is_delimiter = [&](char16_t c) {
       return table.empty() ? delimiters.find(c) != StringView::npos : table[c];
@@ -77,7 +78,8 @@ Long Tarnel::sSplit(String sStr1, ByRef<String> sDelims, ByRef<StringArray> sRes
     // Every delimiter closes one element: room for all of them is made with the first resize,
     // so the later ones never move the elements.
     size_t count = 0;
-    for (const char16_t c : w) count += is_delimiter(c) ? 1 : 0;
+    for (const char16_t c : w)
+      count += is_delimiter(c) ? 1 : 0;
     for (long long j = 1; j <= n; ++j) {
       // InStr(1, sDelims, Mid(w, j, 1)) > 0
       if (!is_delimiter(w[static_cast<size_t>(j - 1)])) continue;

@@ -15,12 +15,14 @@ namespace {
 
 std::string Bytes(std::initializer_list<int> list) {
   std::string out;
-  for (int b : list) out.push_back(static_cast<char>(b));
+  for (int b : list)
+    out.push_back(static_cast<char>(b));
   return out;
 }
 std::string Utf16(const String& text) {
   std::string out;
-  for (char16_t c : text) out += Bytes({c & 0xFF, c >> 8});
+  for (char16_t c : text)
+    out += Bytes({c & 0xFF, c >> 8});
   return out;
 }
 
@@ -80,7 +82,8 @@ TEST(RegFile, EveryValueTypeGoesOutAndBackInBothFormats) {
     EXPECT_EQ(spelled, keys[0].path);
     EXPECT_EQ(subkeys, std::vector<String>{u"Empty Sub"});
     ASSERT_EQ(back.size(), values.size());
-    for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(back[i], values[i]) << "value " << i;
+    for (size_t i = 0; i < values.size(); ++i)
+      EXPECT_EQ(back[i], values[i]) << "value " << i;
   }
 }
 
@@ -148,7 +151,10 @@ TEST(RegFile, MalformedFilesAreRefusedWithTheirLine) {
 TEST(RegFile, AnImportThatFailsChangesNothing) {
   auto store = FreshStore("atomic");
   KeyEdit good{KeyEdit::Kind::kSetValue, kCurrentUser, {u"A"}, {u"v", kRegDword, "1234"}};
-  KeyEdit bad{KeyEdit::Kind::kSetValue, kCurrentUser, {u"B"}, {u"v", kRegBinary, std::string((1 << 20) + 1, 'x')}};
+  KeyEdit bad{KeyEdit::Kind::kSetValue,
+              kCurrentUser,
+              {u"B"},
+              {u"v", kRegBinary, std::string((1 << 20) + 1, 'x')}};
   EXPECT_EQ(store->Apply({good, bad}), kInvalidParameter);
   EXPECT_EQ(store->ListKey(kCurrentUser, {u"A"}, nullptr, nullptr, nullptr), kFileNotFound);
 }
