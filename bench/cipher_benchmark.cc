@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "text/tarnel.h"
+#include "classes/tarnel.h"
 
 namespace {
 

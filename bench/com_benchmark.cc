@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "server/corvane_h.h"
-#include "server/win32/com_owners.h"
+#include "automation/com_owners.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <time.h>
 
-#include "text/tarnel.h"
+#include "classes/tarnel.h"
 
 namespace {
 

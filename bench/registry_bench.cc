@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "registry/declares.h"
-#include "registry/registry.h"
+#include "classes/declares.h"
+#include "classes/registry.h"
 #include "registry/registry_api.h"
 #ifndef _WIN32
 #include "registry/registry_store.h"

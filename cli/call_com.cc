@@ -10,8 +10,8 @@
 #include "cli/caller.h"
 #include "runtime/errors.h"
 #include "server/status.h"
-#include "server/win32/com_owners.h"
-#include "server/win32/variant_convert.h"
+#include "automation/com_owners.h"
+#include "automation/variant_convert.h"
 
 namespace corvane::cli {
 namespace {

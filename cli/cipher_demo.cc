@@ -9,7 +9,7 @@
 #include "runtime/convert.h"
 #include "runtime/errors.h"
 #include "runtime/text_ops.h"
-#include "text/tarnel.h"
+#include "classes/tarnel.h"
 
 namespace {
 

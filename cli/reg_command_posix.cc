@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "cli/reg_command.h"
-#include "registry/reg_file.h"
-#include "registry/registry_store.h"
+#include "regtool/reg_file.h"
+#include "regtool/regedit_view.h"
+#include "regtool/store_maintenance.h"
+#include "runtime/types.h"
 
 namespace corvane::cli {
 namespace {
@@ -42,7 +44,7 @@ Result Collect(RegistryStore& store, Long root, std::vector<String>& path,
                std::vector<registry::ExportedKey>& keys) {
   registry::ExportedKey key;
   std::vector<String> subkeys;
-  if (const Result r = store.ListKey(root, path, &key.path, &subkeys, &key.values); r != 0)
+  if (const Result r = registry::ListKey(store, root, path, &key.path, &subkeys, &key.values); r != 0)
     return r;
   keys.push_back(std::move(key));
   for (const String& subkey : subkeys) {
@@ -96,6 +98,95 @@ int KeyArgument(const std::string& text, Long* root, std::vector<String>* path) 
   return 2;
 }
 
+// Collects the key that the request names and everything below it; 0, or the exit status.
+int CollectNamed(RegistryStore& store, const RegRequest& request,
+                 std::vector<registry::ExportedKey>& keys) {
+  Long root = 0;
+  std::vector<String> path;
+  if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
+  if (const Result r = Collect(store, root, path, keys); r != 0)
+    return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
+  return 0;
+}
+
+int ShowAction(RegistryStore& store, const RegRequest& request) {
+  if (!request.key.empty()) {
+    std::vector<registry::ExportedKey> keys;
+    if (const int status = CollectNamed(store, request, keys); status != 0) return status;
+    Show(keys);
+    return 0;
+  }
+  for (const registry::Root& root : registry::kRoots) {
+    if (root.kind != registry::RootKind::kKeys) continue;
+    std::vector<String> path;
+    std::vector<registry::ExportedKey> keys;
+    if (const Result result = Collect(store, root.handle, path, keys); result != 0)
+      return Failed("cannot read the store", result);
+    Show(keys);
+  }
+  return 0;
+}
+
+int ExportAction(RegistryStore& store, const RegRequest& request) {
+  std::vector<registry::ExportedKey> keys;
+  if (const int status = CollectNamed(store, request, keys); status != 0) return status;
+  std::string bytes, why;
+  const auto format =
+      request.regedit4 ? registry::RegFormat::kRegedit4 : registry::RegFormat::kVersion5;
+  if (!registry::WriteRegFile(format, keys, &bytes, &why)) {
+    std::fprintf(stderr, "corvane reg: %s\n", why.c_str());
+    return 1;
+  }
+  std::ofstream out(request.file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) return Failed("cannot write " + request.file, 0);
+  std::printf("exported %zu key%s to %s\n", keys.size(), keys.size() == 1 ? "" : "s",
+              request.file.c_str());
+  return 0;
+}
+
+int ImportAction(RegistryStore& store, const RegRequest& request) {
+  std::string bytes;
+  if (!ReadFile(request.file, &bytes)) return Failed("cannot read " + request.file, 2);
+  std::vector<registry::KeyEdit> edits;
+  registry::RegFileError error;
+  if (!registry::ParseRegFile(bytes, &edits, &error)) {
+    std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", request.file.c_str(),
+                 error.line, error.message.c_str());
+    return 1;
+  }
+  if (const Result r = registry::ApplyEdits(store, edits); r != 0)
+    return Failed("cannot import " + request.file + "; nothing was imported", r);
+  std::printf("imported %zu changes from %s\n", edits.size(), request.file.c_str());
+  return 0;
+}
+
+int DumpAction(RegistryStore& store, const RegRequest& request) {
+  if (const Result r = registry::DumpStore(store, request.file); r != 0)
+    return Failed("cannot dump to " + request.file, r);
+  std::printf("dumped the store to %s\n", request.file.c_str());
+  return 0;
+}
+
+int RestoreAction(RegistryStore& store, const RegRequest& request) {
+  if (const Result r = registry::RestoreStore(store, request.file); r != 0)
+    return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
+                            : "cannot restore from " + request.file,
+                  r);
+  std::printf("restored the store from %s\n", request.file.c_str());
+  return 0;
+}
+
+int CheckAction(RegistryStore& store, const RegRequest&) {
+  const registry::StoreReport report = registry::CheckStore(store);
+  for (const std::string& problem : report.problems)
+    std::printf("problem: %s\n", problem.c_str());
+  std::printf("%s: %lld keys, %lld values\n", report.problems.empty() ? "sound" : "damaged",
+              static_cast<long long>(report.keys), static_cast<long long>(report.values));
+  return report.problems.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 bool SelectStore(const std::string& path, std::string&) {
@@ -107,86 +198,14 @@ bool SelectStore(const std::string& path, std::string&) {
 int RunReg(const RegRequest& request) {
   RegistryStore& store = Store();
   if (store.health() != 0) return Failed("the store cannot be used", store.health());
-  const std::string& action = request.action;
-  Long root = 0;
-  std::vector<String> path;
-
-  if (action == "show") {
-    if (request.key.empty()) {
-      for (Long r : {registry::kClassesRoot, registry::kCurrentUser, registry::kLocalMachine,
-                     registry::kUsers, registry::kCurrentConfig}) {
-        std::vector<registry::ExportedKey> keys;
-        if (const Result result = Collect(store, r, path, keys); result != 0)
-          return Failed("cannot read the store", result);
-        Show(keys);
-      }
-      return 0;
-    }
-    if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
-    std::vector<registry::ExportedKey> keys;
-    if (const Result r = Collect(store, root, path, keys); r != 0)
-      return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
-    Show(keys);
-    return 0;
-  }
-  if (action == "export") {
-    if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
-    std::vector<registry::ExportedKey> keys;
-    if (const Result r = Collect(store, root, path, keys); r != 0)
-      return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
-    std::string bytes, why;
-    const auto format =
-        request.regedit4 ? registry::RegFormat::kRegedit4 : registry::RegFormat::kVersion5;
-    if (!registry::WriteRegFile(format, keys, &bytes, &why)) {
-      std::fprintf(stderr, "corvane reg: %s\n", why.c_str());
-      return 1;
-    }
-    std::ofstream out(request.file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) return Failed("cannot write " + request.file, 0);
-    std::printf("exported %zu key%s to %s\n", keys.size(), keys.size() == 1 ? "" : "s",
-                request.file.c_str());
-    return 0;
-  }
-  if (action == "import") {
-    std::string bytes;
-    if (!ReadFile(request.file, &bytes)) return Failed("cannot read " + request.file, 2);
-    std::vector<registry::KeyEdit> edits;
-    registry::RegFileError error;
-    if (!registry::ParseRegFile(bytes, &edits, &error)) {
-      std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", request.file.c_str(),
-                   error.line, error.message.c_str());
-      return 1;
-    }
-    if (const Result r = store.Apply(edits); r != 0)
-      return Failed("cannot import " + request.file + "; nothing was imported", r);
-    std::printf("imported %zu changes from %s\n", edits.size(), request.file.c_str());
-    return 0;
-  }
-  if (action == "dump") {
-    if (const Result r = store.DumpTo(request.file); r != 0)
-      return Failed("cannot dump to " + request.file, r);
-    std::printf("dumped the store to %s\n", request.file.c_str());
-    return 0;
-  }
-  if (action == "restore") {
-    if (const Result r = store.RestoreFrom(request.file); r != 0)
-      return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
-                              : "cannot restore from " + request.file,
-                    r);
-    std::printf("restored the store from %s\n", request.file.c_str());
-    return 0;
-  }
-  if (action == "check") {
-    const RegistryStore::Report report = store.Check();
-    for (const std::string& problem : report.problems)
-      std::printf("problem: %s\n", problem.c_str());
-    std::printf("%s: %lld keys, %lld values\n", report.problems.empty() ? "sound" : "damaged",
-                static_cast<long long>(report.keys), static_cast<long long>(report.values));
-    return report.problems.empty() ? 0 : 1;
-  }
-  std::fprintf(stderr, "corvane reg: unknown action %s\n", action.c_str());
+  static const struct {
+    const char* name;
+    int (*run)(RegistryStore&, const RegRequest&);
+  } kActions[] = {{"show", ShowAction},   {"export", ExportAction},   {"import", ImportAction},
+                  {"dump", DumpAction},   {"restore", RestoreAction}, {"check", CheckAction}};
+  for (const auto& action : kActions)
+    if (request.action == action.name) return action.run(store, request);
+  std::fprintf(stderr, "corvane reg: unknown action %s\n", request.action.c_str());
   return 2;
 }
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "fuzz/fuzz_input.h"
-#include "registry/reg_file.h"
+#include "regtool/reg_file.h"
+#include "regtool/regedit_view.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace corvane;

@@ -13,6 +13,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "registry/registry_store.h"
+#include "regtool/store_maintenance.h"
 
 namespace corvane::fuzz {
 namespace {
@@ -305,13 +306,13 @@ void Clear(RegistryStore& store) {
   for (Long root : {kCurrentUser, kLocalMachine}) {
     std::vector<String> subkeys;
     std::vector<StoredValue> values;
-    store.ListKey(root, {}, nullptr, &subkeys, &values);
+    ListKey(store, root, {}, nullptr, &subkeys, &values);
     for (const String& name : subkeys)
       edits.push_back({KeyEdit::Kind::kDeleteTree, root, {name}, {}});
     for (const StoredValue& value : values)
       edits.push_back({KeyEdit::Kind::kDeleteValue, root, {}, value});
   }
-  if (store.Apply(edits) != kSuccess) Violated("the store cannot be cleared");
+  if (ApplyEdits(store, edits) != kSuccess) Violated("the store cannot be cleared");
 }
 
 }  // namespace

@@ -1,79 +1,84 @@
-// The embedded registry store: the registry of the POSIX build, a SQLite database that answers
-// the eight calls of RegistryApi as the Windows registry does.
+// RegistryStore: the registry's rules over a KeyStorage, answering the eight calls of
+// RegistryApi as the Windows registry does. It is the registry of the POSIX build, over the
+// SQLite file (Open), and the registry of the tests, in memory (InMemory).
 //
-// One file per user: $CORVANE_REGISTRY, else $XDG_DATA_HOME/corvane/registry.db, else
+// The rules kept here: the seven predefined roots (HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA
+// answered as Windows NT answers them), the path rules, a per-process handle table (handles are
+// never 0 and never a root's value; a closed handle answers 6, one to a deleted key 1018),
+// access rights, the termination rules of REG_SZ, 234 with the size, the name limits, value data
+// up to 1 MiB. Names and text data are kept in Unicode and converted at the ANSI call, as
+// Windows does. Names are compared without regard to case and kept as they were created.
+//
+// The file store: $CORVANE_REGISTRY, else $XDG_DATA_HOME/corvane/registry.db, else
 // ~/.local/share/corvane/registry.db (the folder is created with mode 0700, the file with 0600).
-// WAL mode; each write is one transaction, so an acknowledged write survives the process being
-// killed, and several processes can share one store (busy timeout and retries).
-//
-// The registry's rules kept here: the seven predefined roots (HKEY_PERFORMANCE_DATA and
-// HKEY_DYN_DATA answered as Windows NT answers them), key and value names compared without
-// regard to case and kept in the case they were created with, the path rules, a per-process
-// handle table (handles are never 0 and never a root's value; a closed handle answers 6, one to
-// a deleted key 1018), access rights, the termination rules of REG_SZ, 234 with the size, the
-// name limits, value data up to 1 MiB. Names and text data are kept in Unicode and converted at
-// the ANSI call, as Windows does.
-//
-// A store that cannot be opened, is read-only or is damaged answers every call with an error
-// result (1016, 5, 1015) and says once on standard error which file and why; it never starts an
-// empty store in place of a damaged one.
+// Each write is one transaction of the storage, so an acknowledged write survives the process
+// being killed. A store that cannot be opened, is read-only or is damaged answers every call
+// with an error result (1016, 5, 1015) and says once on standard error which file and why; it
+// never starts an empty store in place of a damaged one.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "registry/key_edit.h"
+#include "registry/key_storage.h"
 #include "registry/registry_api.h"
 
 namespace corvane::registry {
 
-class RegistryStore : public RegistryApi {
+class RegistryStore final : public RegistryApi {
  public:
-  // Opens (or creates) the store at `path`. Never fails: a store that cannot be used answers
-  // every call with its error result.
+  explicit RegistryStore(std::unique_ptr<KeyStorage> storage);
+
+  // The store in the SQLite file at `path` (made when missing). Never fails: a store that
+  // cannot be used answers every call with its error result.
   static std::unique_ptr<RegistryStore> Open(const std::string& path);
+  // A store in memory, empty but for the roots.
+  static std::unique_ptr<RegistryStore> InMemory();
   // The file the platform's store uses (see above); creates the default folder.
   static std::string DefaultPath();
 
   // The result code that every call gives when the store cannot be used; 0 when it can.
-  virtual Result health() const = 0;
+  Result health() const { return storage_->health(); }
   // The number of handles open in this process (for leak checks).
-  virtual size_t open_handles() const = 0;
+  size_t open_handles() const { return handles_.size(); }
+  // Closes every handle of this process (after the storage's contents were replaced).
+  void CloseAllHandles() { handles_.clear(); }
+  KeyStorage& storage() { return *storage_; }
 
-  // The key `path` below `root` in Unicode: its path as the names were created (`spelled`),
-  // its subkeys' names (ordered by their folded names, as the registry enumerates them) and its
-  // values (in the order they were first set). Any output may be null. 2 when there is no such
-  // key.
-  virtual Result ListKey(Long root, const std::vector<String>& path, std::vector<String>* spelled,
-                         std::vector<String>* subkeys, std::vector<StoredValue>* values) = 0;
-  // Applies every edit in one transaction: all of them, or (on a failure) none. A name or data
-  // beyond the registry's limits gives 87.
-  virtual Result Apply(const std::vector<KeyEdit>& edits) = 0;
+  Result OpenKey(Long key, const char* subkey, Long* result) override;
+  Result OpenKeyEx(Long key, const char* subkey, uint32_t options, uint32_t sam,
+                   Long* result) override;
+  Result CreateKey(Long key, const char* subkey, Long* result) override;
+  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type, uint8_t* data,
+                      uint32_t* count) override;
+  Result SetValueEx(Long key, const char* name, uint32_t reserved, uint32_t type,
+                    const uint8_t* data, uint32_t count) override;
+  Result CloseKey(Long key) override;
+  Result DeleteKey(Long key, const char* subkey) override;
+  Result DeleteValue(Long key, const char* name) override;
 
-  // A consistent copy of the whole store in `file` (replaced if it exists).
-  virtual Result DumpTo(const std::string& file) = 0;
-  // Replaces the whole store with the copy in `file`, after checking that the copy is a sound
-  // store (1015 otherwise, and nothing changes). Handles open in this process are closed; other
-  // processes should not be using the store meanwhile.
-  virtual Result RestoreFrom(const std::string& file) = 0;
-
-  struct Report {
-    std::vector<std::string> problems;  // empty: sound
-    int64_t keys = 0;                   // the roots included
-    int64_t values = 0;
+ private:
+  // What a caller's handle stands for.
+  struct Target {
+    Result error = kSuccess;   // 0 when the handle can be used
+    bool performance = false;  // HKEY_PERFORMANCE_DATA, which holds no keys
+    KeyId id = 0;
+    uint32_t access = 0;
   };
-  // SQLite's integrity check and the store's own invariants: the roots present, every key
-  // reachable from a root, every value in a key, names and folded names agreeing, names and
-  // data within the registry's limits.
-  virtual Report Check() = 0;
-};
+  struct Handle {
+    KeyId id;
+    uint32_t access;
+  };
 
-// A seam for failure injection: when set, every SQLite step and transaction statement of every
-// store first calls `fault` with the statement's SQL; a non-zero answer (SQLITE_BUSY,
-// SQLITE_FULL, SQLITE_IOERR, SQLITE_READONLY...) is taken as that call's result and the call is
-// not made. Busy answers are retried as real ones are. Null removes the seam. For tests.
-using StoreFault = int (*)(const char* sql);
-void SetStoreFault(StoreFault fault);
+  Target Resolve(Long key);
+  Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
+  Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
+  Long NewHandle(KeyId id, uint32_t access);
+
+  std::unique_ptr<KeyStorage> storage_;
+  std::map<Long, Handle> handles_;
+  Long next_;
+};
 
 }  // namespace corvane::registry

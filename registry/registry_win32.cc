@@ -3,14 +3,14 @@
 // the predefined roots reach the real roots on 64-bit Windows too.
 #include <windows.h>
 
-#include "platform/win32/hkey_value.h"
+#include "registry/hkey_value_win32.h"
 #include "registry/registry_api.h"
 
 namespace corvane::registry {
 namespace {
 
-using platform::HkeyFromLong;
-using platform::LongFromHkey;
+using HkeyFromLong;
+
 
 // Hands an HKEY that a call gave back to the caller's Long. A handle that a Long cannot hold is
 // closed and refused rather than truncated.

@@ -1,12 +1,12 @@
 // The method tables of Tarnel, Registry and Declares, in interface order, with the thunks that
-// call the core. Names, dispatch identifiers, directions and types match server/corvane.idl;
+// call the core. Names, dispatch identifiers, directions and types match comserver/corvane.idl;
 // a test under Wine holds this table against the compiled type library.
 #include <array>
 
-#include "registry/declares.h"
-#include "registry/registry.h"
+#include "classes/declares.h"
+#include "classes/registry.h"
 #include "server/method_table.h"
-#include "text/tarnel.h"
+#include "classes/tarnel.h"
 
 namespace corvane::server {
 namespace {

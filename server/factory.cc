@@ -5,10 +5,10 @@
 
 #include "runtime/errors.h"
 
-#include "registry/declares.h"
-#include "registry/registry.h"
+#include "classes/declares.h"
+#include "classes/registry.h"
 #include "server/dispatcher.h"
-#include "text/tarnel.h"
+#include "classes/tarnel.h"
 
 namespace corvane::server {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "server/win32/registration.h"
+#include "comserver/registration.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {

@@ -2,7 +2,7 @@
 // cipher's results and write-back, error information, and refused Invoke input.
 #include <vector>
 
-#include "server/win32/dispatch.h"
+#include "comserver/dispatch.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {

@@ -1,8 +1,8 @@
 // The COM argument binder against a table of its own: arrays from scripts and typed callers,
 // conversions into typed parameters, write-back into typed variables, and shared variables.
-#include "server/win32/com_call.h"
+#include "comserver/com_call.h"
 
-#include "server/win32/dispatch.h"
+#include "comserver/dispatch.h"
 
 #include <algorithm>
 #include <cstring>

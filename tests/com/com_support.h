@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "server/corvane_h.h"
-#include "server/win32/com_owners.h"
+#include "automation/com_owners.h"
 
 namespace corvane::comtest {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/failing_registry.h"
+#include "tests/support/failing_registry.h"
 #include "registry/registry_api.h"
 #ifndef _WIN32
 #include "registry/registry_store.h"

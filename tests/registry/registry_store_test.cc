@@ -15,7 +15,9 @@
 #include <fstream>
 #include <string>
 
+#include "registry/key_storage_sqlite.h"
 #include "registry/registry_store.h"
+#include "regtool/store_maintenance.h"
 
 namespace corvane::registry {
 namespace {
@@ -147,7 +149,7 @@ TEST(RegistryStore, AKilledWriterLosesNoAcknowledgedWrite) {
     ::close(acknowledged[0]);
     auto store = RegistryStore::Open(path);
     ASSERT_EQ(store->health(), kSuccess);
-    const RegistryStore::Report report = store->Check();
+    const StoreReport report = CheckStore(*store);
     ASSERT_TRUE(report.problems.empty()) << report.problems[0];
     Long key = 0;
     ASSERT_EQ(store->OpenKeyEx(kCurrentUser, "Software\\Durable", 0, kKeyRead, &key), kSuccess);

@@ -3,7 +3,7 @@
 #include "runtime/ansi.h"
 
 #include "runtime/text_ops.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::rt {
 namespace {

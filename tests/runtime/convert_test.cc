@@ -5,7 +5,7 @@
 #include <limits>
 #include <optional>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::rt {
 namespace {

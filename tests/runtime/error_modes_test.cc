@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "runtime/convert.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::rt {
 namespace {

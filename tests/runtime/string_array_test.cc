@@ -1,7 +1,7 @@
 // The array of String and its resize with preservation.
 #include "runtime/string_array.h"
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane {
 namespace {

@@ -1,7 +1,7 @@
 // The runtime text operations and their edges.
 #include "runtime/text_ops.h"
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::rt {
 namespace {

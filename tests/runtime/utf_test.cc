@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/types.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::rt {
 namespace {

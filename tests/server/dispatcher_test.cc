@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::server {
 namespace {

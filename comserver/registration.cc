@@ -1,0 +1,81 @@
+// Writing and removing the registration entries.
+#include "comserver/registration.h"
+
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <string>
+
+#include "server/method_table.h"
+#include "automation/com_owners.h"
+#include "comserver/dispatch.h"
+
+namespace corvane::win32 {
+namespace {
+
+std::wstring ModulePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(Module(), path, MAX_PATH);
+  return std::wstring(path, length);
+}
+
+// Creates HKCR\`key` and sets its value `name` (null: the default value) to `value`.
+bool SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+  UniqueHkey handle;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                      handle.put(), nullptr) != ERROR_SUCCESS)
+    return false;
+  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  return RegSetValueExW(handle.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        bytes) == ERROR_SUCCESS;
+}
+
+// Deletes HKCR\`key` when it has no subkeys left; its values go with it.
+void DeleteKeyIfEmpty(const std::wstring& key) {
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+}
+
+const wchar_t* const kClassSubkeys[] = {L"InprocServer32", L"ProgID", L"VersionIndependentProgID",
+                                        L"TypeLib"};
+
+}  // namespace
+
+HRESULT RegisterServer() {
+  const std::wstring path = ModulePath();
+  {
+    ComPtr<ITypeLib> library;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put())))
+      return SELFREG_E_TYPELIB;
+  }
+  const std::wstring library_id = Widen(server::kLibraryId);
+  for (const server::ClassInfo& cls : server::Classes()) {
+    const std::wstring clsid_key = L"CLSID\\" + Widen(cls.class_id);
+    const std::wstring prog_id = Widen(cls.prog_id);
+    const bool ok = SetText(clsid_key, nullptr, Widen(cls.name)) &&
+                    SetText(clsid_key + L"\\InprocServer32", nullptr, path) &&
+                    SetText(clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+                    SetText(clsid_key + L"\\ProgID", nullptr, prog_id) &&
+                    SetText(clsid_key + L"\\VersionIndependentProgID", nullptr, prog_id) &&
+                    SetText(clsid_key + L"\\TypeLib", nullptr, library_id) &&
+                    SetText(prog_id, nullptr, prog_id) &&
+                    SetText(prog_id + L"\\CLSID", nullptr, Widen(cls.class_id));
+    if (!ok) return SELFREG_E_CLASS;
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterServer() {
+  for (const server::ClassInfo& cls : server::Classes()) {
+    const std::wstring clsid_key = L"CLSID\\" + Widen(cls.class_id);
+    for (const wchar_t* subkey : kClassSubkeys)
+      DeleteKeyIfEmpty(clsid_key + L"\\" + subkey);
+    DeleteKeyIfEmpty(clsid_key);
+    const std::wstring prog_id = Widen(cls.prog_id);
+    DeleteKeyIfEmpty(prog_id + L"\\CLSID");
+    DeleteKeyIfEmpty(prog_id);
+  }
+  const HRESULT hr = UnRegisterTypeLib(ParseGuid(server::kLibraryId), 1, 0, 0x409, kOwnSysKind);
+  return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS ? S_OK : SELFREG_E_TYPELIB;
+}
+
+}  // namespace corvane::win32

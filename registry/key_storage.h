@@ -1,0 +1,72 @@
+// KeyStorage: the place where the registry store keeps its keys and values, as the small set of
+// operations that the registry's rules (registry_store.h) are written over. It knows nothing of
+// handles, roots, access rights or ANSI; it keeps a tree of named keys, each with named values.
+//
+// Names are compared by their folds (vocabulary.h) and kept as they were first given. Key
+// identifiers are never reused, so an identifier that a key once had answers "not found" for
+// ever after the key is deleted. Each root that holds keys is there from the start, as the key
+// RootKey(root) names.
+//
+// Every operation returns a result code: 0, 2 when the key, child or value is not there, or the
+// storage's own failure (1015 damaged, 1016 input/output, 5 read-only, 112 full). A failure
+// changes nothing that a transaction had not yet committed.
+//
+// Implementations: SQLite (key_storage_sqlite.h), the file store of the POSIX build; memory
+// (key_storage_memory.h), for tests and the model fuzzer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "registry/vocabulary.h"
+
+namespace corvane::registry {
+
+using KeyId = int64_t;
+
+// The key of a root that holds keys (HKEY_CLASSES_ROOT is 1 ... HKEY_CURRENT_CONFIG 6).
+inline KeyId RootKey(const Root& root) {
+  return static_cast<KeyId>(static_cast<uint32_t>(root.handle) - 0x80000000u) + 1;
+}
+
+class KeyStorage {
+ public:
+  virtual ~KeyStorage() = default;
+
+  // The result that every operation gives when the storage cannot be used; 0 when it can.
+  virtual Result health() const = 0;
+
+  // The child of `parent` called `name`: its identifier, and (when `spelled` is not null) its
+  // name as it was created. 2 when there is none.
+  virtual Result FindChild(KeyId parent, StringView name, KeyId* child,
+                           String* spelled = nullptr) = 0;
+  // Adds the child `name` (which is not there yet) to `parent`. Inside a transaction.
+  virtual Result AddChild(KeyId parent, StringView name, KeyId* child) = 0;
+  // 0 when `key` exists, 2 when it does not (any more).
+  virtual Result KeyExists(KeyId key) = 0;
+  // Whether `key` has any subkey.
+  virtual Result HasChildren(KeyId key, bool* any) = 0;
+  // Removes `key`, which has no subkeys, with its values. Inside a transaction.
+  virtual Result DeleteKey(KeyId key) = 0;
+
+  // The value `name` of `key` (its name as first set). 2 when there is none.
+  virtual Result ReadValue(KeyId key, StringView name, StoredValue* value) = 0;
+  // Sets the value `value.name` of `key`: a new value goes after the key's others, a value that
+  // is there keeps its place and its name's spelling. Inside a transaction.
+  virtual Result WriteValue(KeyId key, const StoredValue& value) = 0;
+  // Removes the value `name` of `key`; 2 when there is none. Inside a transaction.
+  virtual Result DeleteValue(KeyId key, StringView name) = 0;
+
+  // The names of `key`'s subkeys, ordered by their folds (as the registry enumerates them).
+  virtual Result ListChildren(KeyId key, std::vector<String>* names) = 0;
+  // The values of `key`, in the order they were first set.
+  virtual Result ListValues(KeyId key, std::vector<StoredValue>* values) = 0;
+
+  // Runs `body` as one transaction: everything it changed is kept when it returns 0, nothing
+  // when it returns anything else or the commit fails. Returns the body's result, or the
+  // storage's failure.
+  virtual Result Transaction(const std::function<Result()>& body) = 0;
+};
+
+}  // namespace corvane::registry

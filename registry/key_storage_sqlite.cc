@@ -1,0 +1,330 @@
+// KeyStorage over SQLite: the schema, the prepared statements, busy retries and the fault seam.
+#include "registry/key_storage_sqlite.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "runtime/types.h"
+
+namespace corvane::registry {
+
+namespace sqlite_detail {
+void CloseDb(sqlite3* db) {
+  sqlite3_close_v2(db);
+}
+void FinalizeStmt(sqlite3_stmt* stmt) {
+  sqlite3_finalize(stmt);
+}
+}  // namespace sqlite_detail
+
+namespace {
+
+constexpr Result kDiskFull = 112;
+constexpr Result kRegistryCorrupt = 1015;
+constexpr Result kRegistryIoFailed = 1016;
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS keys("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"  // never reused: a stale handle stays stale
+    "  parent INTEGER NOT NULL,"               // 0 for a root
+    "  name TEXT NOT NULL,"                    // as created, UTF-8
+    "  fold TEXT NOT NULL,"                    // folded to upper case, for lookups
+    "  UNIQUE(parent, fold));"
+    "CREATE TABLE IF NOT EXISTS vals("
+    "  key INTEGER NOT NULL,"
+    "  name TEXT NOT NULL,"
+    "  fold TEXT NOT NULL,"
+    "  type INTEGER NOT NULL,"
+    "  data BLOB NOT NULL,"  // text types as UTF-16LE, others as given
+    "  seq INTEGER NOT NULL,"
+    "  PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    // The next value's place in its key is found from this index, not by reading every value.
+    "CREATE INDEX IF NOT EXISTS vals_order ON vals(key, seq);"
+    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES"
+    "  (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT'),"
+    "  (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'),"
+    "  (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
+    "  (4, 0, 'HKEY_USERS', 'HKEY_USERS'),"
+    "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');";
+
+StoreFault g_fault = nullptr;
+
+// Runs one SQLite call, retrying while the database is busy (after `reset`); the seam may
+// answer in its place.
+template <class Call, class Reset>
+int WithRetries(const char* sql, Call call, Reset reset) {
+  auto once = [&] {
+    if (g_fault != nullptr)
+      if (const int injected = g_fault(sql); injected != 0) return injected;
+    return call();
+  };
+  int rc = once();
+  for (int tries = 0; (rc & 0xFF) == SQLITE_BUSY && tries < 50; ++tries) {
+    reset();
+    sqlite3_sleep(20);
+    rc = once();
+  }
+  return rc;
+}
+
+std::string FoldedUtf8(StringView name) {
+  return rt::ToUtf8(Fold(name));
+}
+
+}  // namespace
+
+Result ResultOfSqlite(int code) {
+  switch (code & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return kRegistryCorrupt;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return kAccessDenied;
+    case SQLITE_FULL:
+      return kDiskFull;
+    default:
+      return kRegistryIoFailed;
+  }
+}
+
+void SetStoreFault(StoreFault fault) {
+  g_fault = fault;
+}
+
+// A prepared statement of the storage, reset and cleared when it goes out of scope.
+class SqliteStorage::Statement {
+ public:
+  Statement(SqliteStorage& storage, const char* sql) : sql_(sql) {
+    UniqueStmt& cached = storage.statements_[sql];
+    if (!cached)
+      sqlite3_prepare_v3(storage.db_.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, cached.put(),
+                         nullptr);
+    stmt_ = cached.get();
+  }
+  ~Statement() {
+    if (stmt_ != nullptr) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int i, int64_t value) {
+    if (stmt_ != nullptr) sqlite3_bind_int64(stmt_, i, value);
+    return *this;
+  }
+  Statement& Bind(int i, const std::string& text) {
+    if (stmt_ != nullptr)
+      sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& BindBlob(int i, const std::string& bytes) {
+    if (stmt_ != nullptr)
+      sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  // SQLITE_ROW, SQLITE_DONE, or an error code; a statement that could not be prepared answers
+  // SQLITE_ERROR.
+  int Step() {
+    if (stmt_ == nullptr) return SQLITE_ERROR;
+    return WithRetries(
+        sql_, [this] { return sqlite3_step(stmt_); }, [this] { sqlite3_reset(stmt_); });
+  }
+  // Steps a statement that changes rows: 0, or the failure's result.
+  Result Run() {
+    const int rc = Step();
+    return rc == SQLITE_DONE ? kSuccess : ResultOfSqlite(rc);
+  }
+  int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  String Text(int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return rt::FromUtf8(text != nullptr ? text : "");
+  }
+  std::string Blob(int column) {
+    const void* blob = sqlite3_column_blob(stmt_, column);
+    return std::string(static_cast<const char*>(blob),
+                       static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+  }
+
+ private:
+  const char* sql_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+SqliteStorage::SqliteStorage(std::string path) : path_(std::move(path)) {
+  health_ = Connect();
+}
+
+SqliteStorage::~SqliteStorage() {
+  statements_.clear();  // before the connection they belong to
+}
+
+Result SqliteStorage::FindChild(KeyId parent, StringView name, KeyId* child, String* spelled) {
+  Statement find(*this, "SELECT id, name FROM keys WHERE parent = ? AND fold = ?");
+  find.Bind(1, parent).Bind(2, FoldedUtf8(name));
+  const int rc = find.Step();
+  if (rc == SQLITE_DONE) return kFileNotFound;
+  if (rc != SQLITE_ROW) return ResultOfSqlite(rc);
+  *child = find.Int(0);
+  if (spelled != nullptr) *spelled = find.Text(1);
+  return kSuccess;
+}
+
+Result SqliteStorage::AddChild(KeyId parent, StringView name, KeyId* child) {
+  Statement insert(*this, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
+  insert.Bind(1, parent).Bind(2, rt::ToUtf8(name)).Bind(3, FoldedUtf8(name));
+  if (const Result r = insert.Run(); r != kSuccess) return r;
+  *child = sqlite3_last_insert_rowid(db_.get());
+  return kSuccess;
+}
+
+Result SqliteStorage::KeyExists(KeyId key) {
+  Statement exists(*this, "SELECT 1 FROM keys WHERE id = ?");
+  exists.Bind(1, key);
+  const int rc = exists.Step();
+  if (rc == SQLITE_ROW) return kSuccess;
+  return rc == SQLITE_DONE ? kFileNotFound : ResultOfSqlite(rc);
+}
+
+Result SqliteStorage::HasChildren(KeyId key, bool* any) {
+  Statement children(*this, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
+  children.Bind(1, key);
+  const int rc = children.Step();
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return ResultOfSqlite(rc);
+  *any = rc == SQLITE_ROW;
+  return kSuccess;
+}
+
+Result SqliteStorage::DeleteKey(KeyId key) {
+  Statement values(*this, "DELETE FROM vals WHERE key = ?");
+  values.Bind(1, key);
+  if (const Result r = values.Run(); r != kSuccess) return r;
+  Statement remove(*this, "DELETE FROM keys WHERE id = ?");
+  remove.Bind(1, key);
+  return remove.Run();
+}
+
+Result SqliteStorage::ReadValue(KeyId key, StringView name, StoredValue* value) {
+  Statement select(*this, "SELECT name, type, data FROM vals WHERE key = ? AND fold = ?");
+  select.Bind(1, key).Bind(2, FoldedUtf8(name));
+  const int rc = select.Step();
+  if (rc == SQLITE_DONE) return kFileNotFound;
+  if (rc != SQLITE_ROW) return ResultOfSqlite(rc);
+  value->name = select.Text(0);
+  value->type = static_cast<uint32_t>(select.Int(1));
+  value->data = select.Blob(2);
+  return kSuccess;
+}
+
+Result SqliteStorage::WriteValue(KeyId key, const StoredValue& value) {
+  Statement upsert(*this,
+                   "INSERT INTO vals(key, name, fold, type, data, seq) VALUES(?, ?, ?, ?, ?,"
+                   " (SELECT COALESCE(MAX(seq), 0) + 1 FROM vals WHERE key = ?1))"
+                   " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type,"
+                   " data = excluded.data");
+  upsert.Bind(1, key)
+      .Bind(2, rt::ToUtf8(value.name))
+      .Bind(3, FoldedUtf8(value.name))
+      .Bind(4, static_cast<int64_t>(value.type))
+      .BindBlob(5, value.data);
+  return upsert.Run();
+}
+
+Result SqliteStorage::DeleteValue(KeyId key, StringView name) {
+  Statement remove(*this, "DELETE FROM vals WHERE key = ? AND fold = ?");
+  remove.Bind(1, key).Bind(2, FoldedUtf8(name));
+  if (const Result r = remove.Run(); r != kSuccess) return r;
+  return sqlite3_changes(db_.get()) == 1 ? kSuccess : kFileNotFound;
+}
+
+Result SqliteStorage::ListChildren(KeyId key, std::vector<String>* names) {
+  names->clear();
+  Statement list(*this, "SELECT name FROM keys WHERE parent = ? ORDER BY fold");
+  list.Bind(1, key);
+  int rc;
+  while ((rc = list.Step()) == SQLITE_ROW)
+    names->push_back(list.Text(0));
+  return rc == SQLITE_DONE ? kSuccess : ResultOfSqlite(rc);
+}
+
+Result SqliteStorage::ListValues(KeyId key, std::vector<StoredValue>* values) {
+  values->clear();
+  Statement list(*this, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY seq");
+  list.Bind(1, key);
+  int rc;
+  while ((rc = list.Step()) == SQLITE_ROW)
+    values->push_back({list.Text(0), static_cast<uint32_t>(list.Int(1)), list.Blob(2)});
+  return rc == SQLITE_DONE ? kSuccess : ResultOfSqlite(rc);
+}
+
+Result SqliteStorage::Transaction(const std::function<Result()>& body) {
+  if (health_ != kSuccess) return health_;
+  int rc = Exec("BEGIN IMMEDIATE");
+  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+  const Result result = body();
+  if (result != kSuccess) {
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    return result;
+  }
+  rc = Exec("COMMIT");
+  if (rc != SQLITE_OK) {
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    return ResultOfSqlite(rc);
+  }
+  return kSuccess;
+}
+
+// A transaction statement (BEGIN, COMMIT), through the seam and the retries.
+int SqliteStorage::Exec(const char* sql) {
+  return WithRetries(
+      sql, [&] { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }, [] {});
+}
+
+Result SqliteStorage::Connect() {
+  // A new file is made private first; SQLite then takes it as an empty database.
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
+  int rc = sqlite3_open_v2(path_.c_str(), db_.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                           nullptr);
+  sqlite3* db = db_.get();
+  if (rc != SQLITE_OK) return Refuse(kRegistryIoFailed, sqlite3_errstr(rc));
+  if (sqlite3_db_readonly(db, "main") == 1) return Refuse(kAccessDenied, "read-only");
+  sqlite3_busy_timeout(db, 10000);
+  char* message = nullptr;
+  rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                    &message);
+  if (rc == SQLITE_OK) {
+    // An existing file must be a sound database before anything is written into it.
+    UniqueStmt check;
+    rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, check.put(), nullptr);
+    if (rc == SQLITE_OK) {
+      rc = sqlite3_step(check.get());
+      if (rc == SQLITE_ROW) {
+        const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
+        if (verdict == nullptr || std::strcmp(verdict, "ok") != 0)
+          return Refuse(kRegistryCorrupt, "the database is damaged");
+        rc = SQLITE_OK;
+      }
+    }
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, &message);
+  const std::string reason = message != nullptr ? message : sqlite3_errstr(rc);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) return Refuse(ResultOfSqlite(rc), reason.c_str());
+  return kSuccess;
+}
+
+Result SqliteStorage::Refuse(Result result, const char* reason) {
+  std::fprintf(stderr, "corvane: registry store %s cannot be used: %s\n", path_.c_str(), reason);
+  return result;
+}
+
+}  // namespace corvane::registry

@@ -1,0 +1,95 @@
+// The registry's vocabulary. See vocabulary.h.
+#include "registry/vocabulary.h"
+
+namespace corvane::registry {
+
+const Root* RootByHandle(Long handle) {
+  for (const Root& root : kRoots)
+    if (root.handle == handle) return &root;
+  return nullptr;
+}
+
+const Root* RootByExactName(StringView name) {
+  for (const Root& root : kRoots)
+    if (name == root.name) return &root;
+  return nullptr;
+}
+
+const Root* RootByAnyName(StringView name) {
+  const String folded = Fold(name);
+  for (const Root& root : kRoots)
+    if (root.kind == RootKind::kKeys && (folded == root.name || folded == root.short_name))
+      return &root;
+  return nullptr;
+}
+
+String Fold(StringView name) {
+  String out(name);
+  for (char16_t& c : out) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      c = static_cast<char16_t>(c - 0x20);
+    } else if (c == 0xFF) {
+      c = 0x178;
+    } else if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+               c % 2 == 1) {
+      c = static_cast<char16_t>(c - 1);  // Latin Extended-A pairs (upper case first)
+    }
+  }
+  return out;
+}
+
+std::vector<String> SplitKeyPath(StringView path) {
+  std::vector<String> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(u'\\', start);
+    if (end == StringView::npos) end = path.size();
+    if (end > start) parts.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::array<uint8_t, 4> DwordBytes(Long value) {
+  const auto bits = static_cast<uint32_t>(value);
+  return {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+}
+
+Long DwordValue(const std::array<uint8_t, 4>& bytes) {
+  return static_cast<Long>(
+      static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+      (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24));
+}
+
+std::string DwordData(Long value) {
+  const std::array<uint8_t, 4> bytes = DwordBytes(value);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+Long DwordOfData(std::string_view data) {
+  std::array<uint8_t, 4> bytes{};
+  for (size_t i = 0; i < bytes.size() && i < data.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(data[i]);
+  return DwordValue(bytes);
+}
+
+std::string Utf16Bytes(StringView text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+String FromUtf16Bytes(std::string_view bytes) {
+  String text(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return text;
+}
+
+}  // namespace corvane::registry

@@ -1,0 +1,89 @@
+// The registry's vocabulary, written once for every layer that speaks of keys and values: the
+// predefined roots, the case fold of names, the splitting of key paths, the registry's limits,
+// and the byte forms of DWORD and text data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/registry_api.h"
+#include "runtime/types.h"
+
+namespace corvane::registry {
+
+// What a predefined root holds.
+enum class RootKind {
+  kKeys,             // a tree of keys and values
+  kPerformanceData,  // HKEY_PERFORMANCE_DATA: no keys; opened only as itself
+  kWindows9xOnly,    // HKEY_DYN_DATA: an invalid handle on Windows NT
+};
+
+struct Root {
+  Long handle;               // 0x80000000.. as a Long
+  const char16_t* name;      // "HKEY_CURRENT_USER"
+  const char16_t* short_name;  // "HKCU"; null for the roots that hold no keys
+  RootKind kind;
+};
+
+// The seven roots in the order of their handles.
+inline constexpr std::array<Root, 7> kRoots = {{
+    {kClassesRoot, u"HKEY_CLASSES_ROOT", u"HKCR", RootKind::kKeys},
+    {kCurrentUser, u"HKEY_CURRENT_USER", u"HKCU", RootKind::kKeys},
+    {kLocalMachine, u"HKEY_LOCAL_MACHINE", u"HKLM", RootKind::kKeys},
+    {kUsers, u"HKEY_USERS", u"HKU", RootKind::kKeys},
+    {kPerformanceData, u"HKEY_PERFORMANCE_DATA", nullptr, RootKind::kPerformanceData},
+    {kCurrentConfig, u"HKEY_CURRENT_CONFIG", u"HKCC", RootKind::kKeys},
+    {kDynData, u"HKEY_DYN_DATA", nullptr, RootKind::kWindows9xOnly},
+}};
+
+// The root whose handle is `handle`; null for any other value.
+const Root* RootByHandle(Long handle);
+// The root called exactly `name` (full names only, case and all, every root): the lookup of a
+// key path's first component by the registry classes.
+const Root* RootByExactName(StringView name);
+// The root that holds keys called `name` or by its short name, in any case: the lookup of the
+// tool and the .reg files.
+const Root* RootByAnyName(StringView name);
+
+// A name folded as the registry compares names: to upper case, over ASCII, Latin-1 and Latin
+// Extended-A. Two names are the same name when their folds are equal.
+String Fold(StringView name);
+
+// The components of a key path between its backslashes; empty components (doubled, leading or
+// trailing backslashes) are left out.
+std::vector<String> SplitKeyPath(StringView path);
+
+// The registry's limits: characters of one key name, characters of a value name, bytes of data.
+inline constexpr size_t kMaxKeyName = 256;
+inline constexpr size_t kMaxValueName = 16383;
+inline constexpr uint32_t kMaxData = 1u << 20;
+
+// The types whose data is text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ).
+inline bool IsTextType(uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// A Long as the 4 bytes of REG_DWORD data (least significant first, two's complement) and back.
+std::array<uint8_t, 4> DwordBytes(Long value);
+Long DwordValue(const std::array<uint8_t, 4>& bytes);
+// The same for data held as a byte string of exactly 4 bytes.
+std::string DwordData(Long value);
+Long DwordOfData(std::string_view data);
+
+// Text as the UTF-16LE bytes the registry keeps, and back (an odd last byte is dropped).
+std::string Utf16Bytes(StringView text);
+String FromUtf16Bytes(std::string_view bytes);
+
+// A value as the registry keeps it: the data of the text types as UTF-16LE bytes with whatever
+// terminators they were given, others as given.
+struct StoredValue {
+  String name;  // "" is the key's default value
+  uint32_t type = 0;
+  std::string data;
+  bool operator==(const StoredValue&) const = default;
+};
+
+}  // namespace corvane::registry

@@ -1,0 +1,110 @@
+// Whole keys in and out of the registry store, over its storage.
+#include "regtool/store_maintenance.h"
+
+namespace corvane::registry {
+namespace {
+
+// The storage key of a root that holds keys; null otherwise.
+const Root* StoredRoot(Long handle) {
+  const Root* root = RootByHandle(handle);
+  return root != nullptr && root->kind == RootKind::kKeys ? root : nullptr;
+}
+
+Result CheckEdit(const KeyEdit& edit) {
+  if (StoredRoot(edit.root) == nullptr) return kInvalidHandle;
+  for (const String& name : edit.path)
+    if (name.empty() || name.size() > kMaxKeyName || name.find(u'\\') != String::npos)
+      return kInvalidParameter;
+  if (edit.value.name.size() > kMaxValueName || edit.value.data.size() > kMaxData)
+    return kInvalidParameter;
+  return kSuccess;
+}
+
+// Removes `key` with everything below it (inside a transaction).
+Result DeleteTree(KeyStorage& storage, KeyId key) {
+  std::vector<String> children;
+  if (const Result r = storage.ListChildren(key, &children); r != kSuccess) return r;
+  for (const String& name : children) {
+    KeyId child = 0;
+    Result r = storage.FindChild(key, name, &child);
+    if (r == kSuccess) r = DeleteTree(storage, child);
+    if (r != kSuccess) return r;
+  }
+  return storage.DeleteKey(key);
+}
+
+// The key of `edit`, made on the way when the edit makes keys; 2 when it is missing.
+Result KeyOfEdit(KeyStorage& storage, const KeyEdit& edit, KeyId* key) {
+  const bool create =
+      edit.kind == KeyEdit::Kind::kCreateKey || edit.kind == KeyEdit::Kind::kSetValue;
+  KeyId id = RootKey(*StoredRoot(edit.root));
+  for (const String& name : edit.path) {
+    KeyId child = 0;
+    Result r = storage.FindChild(id, name, &child);
+    if (r == kFileNotFound && create) r = storage.AddChild(id, name, &child);
+    if (r != kSuccess) return r;
+    id = child;
+  }
+  *key = id;
+  return kSuccess;
+}
+
+Result ApplyOne(KeyStorage& storage, const KeyEdit& edit) {
+  KeyId key = 0;
+  const Result found = KeyOfEdit(storage, edit, &key);
+  if (found == kFileNotFound) return kSuccess;  // nothing to delete
+  if (found != kSuccess) return found;
+  switch (edit.kind) {
+    case KeyEdit::Kind::kCreateKey:
+      return kSuccess;
+    case KeyEdit::Kind::kDeleteTree:
+      if (edit.path.empty()) return kAccessDenied;  // a root itself
+      return DeleteTree(storage, key);
+    case KeyEdit::Kind::kSetValue:
+      return storage.WriteValue(key, edit.value);
+    case KeyEdit::Kind::kDeleteValue: {
+      const Result r = storage.DeleteValue(key, edit.value.name);
+      return r == kFileNotFound ? kSuccess : r;
+    }
+  }
+  return kInvalidParameter;
+}
+
+}  // namespace
+
+Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
+               std::vector<String>* spelled, std::vector<String>* subkeys,
+               std::vector<StoredValue>* values) {
+  if (store.health() != kSuccess) return store.health();
+  const Root* r = StoredRoot(root);
+  if (r == nullptr) return kInvalidHandle;
+  KeyStorage& storage = store.storage();
+  KeyId id = RootKey(*r);
+  if (spelled != nullptr) *spelled = {r->name};
+  for (const String& name : path) {
+    String as_created;
+    if (const Result found = storage.FindChild(id, name, &id, &as_created); found != kSuccess)
+      return found;
+    if (spelled != nullptr) spelled->push_back(as_created);
+  }
+  if (subkeys != nullptr)
+    if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess)
+      return listed;
+  if (values != nullptr)
+    if (const Result listed = storage.ListValues(id, values); listed != kSuccess) return listed;
+  return kSuccess;
+}
+
+Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits) {
+  if (store.health() != kSuccess) return store.health();
+  for (const KeyEdit& edit : edits)
+    if (const Result r = CheckEdit(edit); r != kSuccess) return r;
+  KeyStorage& storage = store.storage();
+  return storage.Transaction([&]() -> Result {
+    for (const KeyEdit& edit : edits)
+      if (const Result r = ApplyOne(storage, edit); r != kSuccess) return r;
+    return kSuccess;
+  });
+}
+
+}  // namespace corvane::registry

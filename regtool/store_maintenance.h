@@ -1,0 +1,43 @@
+// The registry store as the tool sees it: whole keys read in Unicode, imports applied whole,
+// and the file kept safe (copies, restores, checks).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "registry/registry_store.h"
+#include "regtool/key_edit.h"
+
+namespace corvane::registry {
+
+// The key `path` below `root` in Unicode: its path as the names were created (`spelled`), its
+// subkeys' names (ordered by their folded names, as the registry enumerates them) and its values
+// (in the order they were first set). Any output may be null. 2 when there is no such key, 6
+// for a root that holds no keys.
+Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
+               std::vector<String>* spelled, std::vector<String>* subkeys,
+               std::vector<StoredValue>* values);
+
+// Applies every edit in one transaction: all of them, or (on a failure) none. A name or data
+// beyond the registry's limits gives 87.
+Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits);
+
+// A consistent copy of the whole store file in `file` (replaced if it exists), taken while the
+// store may be in use.
+Result DumpStore(RegistryStore& store, const std::string& file);
+// Replaces the whole store with the copy in `file`, after checking that the copy is a sound
+// store (1015 otherwise, and nothing changes). Handles open in this process are closed; other
+// processes should not be using the store meanwhile.
+Result RestoreStore(RegistryStore& store, const std::string& file);
+
+struct StoreReport {
+  std::vector<std::string> problems;  // empty: sound
+  int64_t keys = 0;                   // the roots included
+  int64_t values = 0;
+};
+// SQLite's integrity check and the store's own invariants: the roots present, every key
+// reachable from a root, every value in a key, names and folded names agreeing, names and data
+// within the registry's limits.
+StoreReport CheckStore(RegistryStore& store);
+
+}  // namespace corvane::registry

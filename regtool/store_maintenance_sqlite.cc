@@ -1,0 +1,164 @@
+// Copies, restores and checks of the store's SQLite file.
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "registry/key_storage_sqlite.h"
+#include "regtool/store_maintenance.h"
+#include "runtime/types.h"
+
+namespace corvane::registry {
+namespace {
+
+constexpr Result kRegistryCorrupt = 1015;
+
+// Runs `sql` and gives its first column of every row as text (a failure as one row).
+std::vector<std::string> Rows(sqlite3* db, const char* sql) {
+  std::vector<std::string> rows;
+  UniqueStmt stmt;
+  int rc = sqlite3_prepare_v2(db, sql, -1, stmt.put(), nullptr);
+  if (rc != SQLITE_OK) return {std::string("cannot run the check: ") + sqlite3_errmsg(db)};
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    rows.emplace_back(text != nullptr ? text : "");
+  }
+  if (rc != SQLITE_DONE) rows.push_back(std::string("the check failed: ") + sqlite3_errmsg(db));
+  return rows;
+}
+
+long long Count(sqlite3* db, const char* sql) {
+  const std::vector<std::string> rows = Rows(db, sql);
+  return rows.size() == 1 ? std::atoll(rows[0].c_str()) : -1;
+}
+
+// The store's invariants, each a count that must be 0.
+void CheckInvariants(sqlite3* db, StoreReport& report) {
+  const struct {
+    const char* sql;
+    const char* problem;
+  } kInvariants[] = {
+      {"SELECT COUNT(*) FROM keys WHERE parent = 0 AND (id NOT IN (1, 2, 3, 4, 6))",
+       "keys without a parent that are not roots"},
+      {"SELECT 5 - COUNT(*) FROM keys WHERE parent = 0 AND id IN (1, 2, 3, 4, 6)", "roots missing"},
+      {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND parent NOT IN (SELECT id FROM keys)",
+       "keys whose parent is gone"},
+      {"WITH RECURSIVE reach(id) AS (SELECT id FROM keys WHERE parent = 0 UNION"
+       " SELECT k.id FROM keys k JOIN reach r ON k.parent = r.id)"
+       " SELECT (SELECT COUNT(*) FROM keys) - (SELECT COUNT(*) FROM reach)",
+       "keys not reachable from a root"},
+      {"SELECT COUNT(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)",
+       "values whose key is gone"},
+      {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND (name = '' OR instr(name, '\\') > 0"
+       " OR length(name) > 256)",
+       "key names empty, too long or holding a backslash"},
+      {"SELECT COUNT(*) FROM vals WHERE length(name) > 16383 OR length(data) > 1048576",
+       "value names or data beyond the limits"},
+  };
+  for (const auto& invariant : kInvariants)
+    if (const long long n = Count(db, invariant.sql); n != 0)
+      report.problems.push_back(std::to_string(n) + " " + invariant.problem);
+}
+
+// Every name of `table` and its kept fold agree.
+void CheckFolds(sqlite3* db, const char* table, StoreReport& report) {
+  const std::string sql = std::string("SELECT name, fold FROM ") + table;
+  UniqueStmt stmt;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, stmt.put(), nullptr) != SQLITE_OK) return;
+  long long wrong = 0;
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    const auto* fold = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
+    if (name == nullptr || fold == nullptr ||
+        rt::ToUtf8(Fold(rt::FromUtf8(name))) != std::string(fold))
+      ++wrong;
+  }
+  if (wrong != 0)
+    report.problems.push_back(std::to_string(wrong) + " " + table +
+                              " whose folded name does not match the name");
+}
+
+// The checks of CheckStore on any connection.
+StoreReport CheckDatabase(sqlite3* db) {
+  StoreReport report;
+  for (const std::string& row : Rows(db, "PRAGMA integrity_check"))
+    if (row != "ok") report.problems.push_back("integrity: " + row);
+  if (!report.problems.empty()) return report;
+  const std::vector<std::string> tables =
+      Rows(db,
+           "SELECT name FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')"
+           " ORDER BY name");
+  if (tables != std::vector<std::string>{"keys", "vals"}) {
+    report.problems.push_back("not a registry store: the keys and vals tables are missing");
+    return report;
+  }
+  report.keys = Count(db, "SELECT COUNT(*) FROM keys");
+  report.values = Count(db, "SELECT COUNT(*) FROM vals");
+  CheckInvariants(db, report);
+  for (const char* table : {"keys", "vals"})
+    CheckFolds(db, table, report);
+  return report;
+}
+
+// Copies every page of `from` into `to` (SQLite's online backup), retrying while busy.
+int Copy(sqlite3* from, sqlite3* to) {
+  sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+  if (backup == nullptr) return sqlite3_errcode(to);
+  int rc;
+  while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED)
+    sqlite3_sleep(20);
+  const int finished = sqlite3_backup_finish(backup);
+  return rc == SQLITE_DONE ? finished : rc;
+}
+
+// The store's SQLite file; null (with `result` set) when the store cannot be used or is not a
+// file store.
+SqliteStorage* FileOf(RegistryStore& store, Result* result) {
+  *result = store.health();
+  if (*result != kSuccess) return nullptr;
+  auto* sqlite = dynamic_cast<SqliteStorage*>(&store.storage());
+  if (sqlite == nullptr) *result = kInvalidParameter;
+  return sqlite;
+}
+
+}  // namespace
+
+Result DumpStore(RegistryStore& store, const std::string& file) {
+  Result result = kSuccess;
+  SqliteStorage* sqlite = FileOf(store, &result);
+  if (sqlite == nullptr) return result;
+  ::unlink(file.c_str());
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return kAccessDenied;
+  ::close(fd);
+  UniqueDb copy;
+  int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+  rc = Copy(sqlite->connection(), copy.get());
+  return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
+}
+
+Result RestoreStore(RegistryStore& store, const std::string& file) {
+  Result result = kSuccess;
+  SqliteStorage* sqlite = FileOf(store, &result);
+  if (sqlite == nullptr) return result;
+  UniqueDb source;
+  int rc = sqlite3_open_v2(file.c_str(), source.put(), SQLITE_OPEN_READONLY, nullptr);
+  if (rc != SQLITE_OK) return kFileNotFound;
+  if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
+  rc = Copy(source.get(), sqlite->connection());
+  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+  store.CloseAllHandles();
+  sqlite->ForgetStatements();
+  return kSuccess;
+}
+
+StoreReport CheckStore(RegistryStore& store) {
+  Result result = kSuccess;
+  SqliteStorage* sqlite = FileOf(store, &result);
+  if (sqlite == nullptr) return {{"the store cannot be used"}, 0, 0};
+  return CheckDatabase(sqlite->connection());
+}
+
+}  // namespace corvane::registry

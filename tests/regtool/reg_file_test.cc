@@ -1,0 +1,193 @@
+// .reg files: every value type out and back in both formats, through the store; malformed
+// files refused with their line and nothing imported; whole-store dump, restore and check.
+#include "regtool/reg_file.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "registry/registry_store.h"
+#include "regtool/regedit_view.h"
+#include "regtool/store_maintenance.h"
+
+namespace corvane::registry {
+namespace {
+
+std::string Bytes(std::initializer_list<int> list) {
+  std::string out;
+  for (int b : list)
+    out.push_back(static_cast<char>(b));
+  return out;
+}
+std::string Utf16(const String& text) {
+  std::string out;
+  for (char16_t c : text)
+    out += Bytes({c & 0xFF, c >> 8});
+  return out;
+}
+
+// Every type, with the data shapes that take a different written form.
+std::vector<StoredValue> EveryType(bool unicode) {
+  std::vector<StoredValue> v = {
+      {u"", kRegSz, Utf16(u"default") + Bytes({0, 0})},
+      {u"text", kRegSz, Utf16(u"a \"quoted\" \\ path") + Bytes({0, 0})},
+      {u"empty text", kRegSz, Bytes({0, 0})},
+      {u"unterminated", kRegSz, Utf16(u"abc")},
+      {u"inner zero", kRegSz, Utf16(u"a") + Bytes({0, 0}) + Utf16(u"b") + Bytes({0, 0})},
+      {u"lines", kRegSz, Utf16(u"one\r\ntwo") + Bytes({0, 0})},
+      {u"expand", 2, Utf16(u"%PATH%;x") + Bytes({0, 0})},
+      {u"blob", kRegBinary, Bytes({0, 1, 0xFE, 0xFF})},
+      {u"no bytes", kRegBinary, ""},
+      {u"dword", kRegDword, Bytes({0x2A, 0, 0, 0x80})},
+      {u"short dword", kRegDword, Bytes({1, 2})},
+      {u"big endian", 5, Bytes({0, 0, 0, 1})},
+      {u"multi", 7, Utf16(u"a") + Bytes({0, 0}) + Utf16(u"bc") + Bytes({0, 0, 0, 0})},
+      {u"qword", 11, Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
+      {u"none", 0, Bytes({9})},
+      {u"odd type", 0x12345, Bytes({7, 7})},
+      {u"long", kRegBinary, std::string(300, '\x5A')},
+      {u"name \"with\" \\ marks", kRegSz, Bytes({0, 0})},
+  };
+  // Text data of an odd length has no ANSI form; a Unicode name neither.
+  if (unicode) v.push_back({u"odd bytes", kRegSz, Bytes({0x41})});
+  if (unicode) v.push_back({u"\u00e9\u4e2d\U0001F600", 7, Utf16(u"\u4e2d") + Bytes({0, 0, 0, 0})});
+  return v;
+}
+
+std::unique_ptr<RegistryStore> FreshStore(const std::string& name) {
+  const std::string path = ::testing::TempDir() + "corvane-reg-" + name;
+  std::system(("rm -f '" + path + "'*").c_str());
+  return RegistryStore::Open(path);
+}
+
+TEST(RegFile, EveryValueTypeGoesOutAndBackInBothFormats) {
+  for (const RegFormat format : {RegFormat::kVersion5, RegFormat::kRegedit4}) {
+    SCOPED_TRACE(format == RegFormat::kVersion5 ? "Version 5.00" : "REGEDIT4");
+    const std::vector<StoredValue> values = EveryType(format == RegFormat::kVersion5);
+    const std::vector<ExportedKey> keys = {
+        {{u"HKEY_CURRENT_USER", u"Software", u"Reg Test"}, values},
+        {{u"HKEY_CURRENT_USER", u"Software", u"Reg Test", u"Empty Sub"}, {}}};
+    std::string bytes, why;
+    ASSERT_TRUE(WriteRegFile(format, keys, &bytes, &why)) << why;
+    std::vector<KeyEdit> edits;
+    RegFileError error;
+    ASSERT_TRUE(ParseRegFile(bytes, &edits, &error)) << error.line << ": " << error.message;
+
+    auto store = FreshStore("roundtrip");
+    ASSERT_EQ(ApplyEdits(*store, edits), kSuccess);
+    std::vector<String> spelled, subkeys;
+    std::vector<StoredValue> back;
+    ASSERT_EQ(ListKey(*store, kCurrentUser, {u"software", u"REG TEST"}, &spelled, &subkeys, &back),
+              kSuccess);
+    EXPECT_EQ(spelled, keys[0].path);
+    EXPECT_EQ(subkeys, std::vector<String>{u"Empty Sub"});
+    ASSERT_EQ(back.size(), values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+      EXPECT_EQ(back[i], values[i]) << "value " << i;
+  }
+}
+
+TEST(RegFile, Regedit4RefusesWhatAnsiCannotHold) {
+  const std::vector<ExportedKey> keys = {
+      {{u"HKEY_CURRENT_USER", u"K"}, {{u"x", kRegSz, Utf16(u"\u4e2d") + Bytes({0, 0})}}}};
+  std::string bytes, why;
+  EXPECT_FALSE(WriteRegFile(RegFormat::kRegedit4, keys, &bytes, &why));
+  EXPECT_NE(why.find("Version 5.00"), std::string::npos);
+}
+
+TEST(RegFile, ReadsWhatRegeditWrites) {
+  // As Wine's and Windows' regedit write it: continuation lines, comments, deletions, any case.
+  const std::string file =
+      "REGEDIT4\r\n\r\n; comment\r\n[hkey_current_user\\Software\\A]\r\n"
+      "\"s\"=\"x\\ny\"\r\n@=\"d\"\r\n\"b\"=HEX:01,02,\\\r\n  03 ; tail\r\n"
+      "\"e\"=hex(2):25,41,25,00\r\n\"gone\"=-\r\n[-HKCU\\Software\\Old]\r\n";
+  std::vector<KeyEdit> edits;
+  RegFileError error;
+  ASSERT_TRUE(ParseRegFile(file, &edits, &error)) << error.line << ": " << error.message;
+  ASSERT_EQ(edits.size(), 7u);
+  EXPECT_EQ(edits[1].value, (StoredValue{u"s", kRegSz, Utf16(u"x\ny") + Bytes({0, 0})}));
+  EXPECT_EQ(edits[3].value.data, Bytes({1, 2, 3}));
+  EXPECT_EQ(edits[4].value, (StoredValue{u"e", 2, Utf16(u"%A%") + Bytes({0, 0})}));
+  EXPECT_EQ(edits[5].kind, KeyEdit::Kind::kDeleteValue);
+  EXPECT_EQ(edits[6].kind, KeyEdit::Kind::kDeleteTree);
+  EXPECT_EQ(edits[6].path, (std::vector<String>{u"Software", u"Old"}));
+}
+
+TEST(RegFile, MalformedFilesAreRefusedWithTheirLine) {
+  const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\T]\n";
+  const struct {
+    std::string file;
+    int line;
+    const char* message;
+  } kCases[] = {
+      {"REGEDIT5\n[HKEY_CURRENT_USER\\T]\n", 1, "not a registry file"},
+      {"", 1, "empty"},
+      {head + "\"a\"=\"x\\q\"\n", 4, "unknown escape"},
+      {head + "\"a\"=\"open\n", 4, "closing quote"},
+      {head + "\"a\"=hex:01,02,\n", 4, "ends early"},
+      {head + "\"a\"=hex:01,\\\n", 4, "end of the file"},
+      {head + "\"a\"=hex:01,0g\n", 4, "not a hex digit"},
+      {head + "\"a\"=hex:01 02\n", 4, "comma"},
+      {head + "\"a\"=text:1\n", 4, "unknown value type"},
+      {head + "\"a\"=hex(zz):01\n", 4, "unknown value type"},
+      {head + "\"a\"=dword:123456789\n", 4, "dword"},
+      {head + "\"ok\"=\"fine\"\n[HKEY_NOWHERE\\X]\n", 5, "unknown root"},
+      {head + "[-HKEY_CURRENT_USER]\n", 4, "root key cannot be removed"},
+      {"REGEDIT4\n\"a\"=\"x\"\n", 2, "outside a key"},
+      {head + "[HKEY_CURRENT_USER\\T\n", 4, "closing ]"},
+      {head + "junk\n", 4, "neither"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.file);
+    std::vector<KeyEdit> edits;
+    RegFileError error;
+    EXPECT_FALSE(ParseRegFile(c.file, &edits, &error));
+    EXPECT_TRUE(edits.empty());
+    EXPECT_EQ(error.line, c.line);
+    EXPECT_NE(error.message.find(c.message), std::string::npos) << error.message;
+  }
+}
+
+TEST(RegFile, AnImportThatFailsChangesNothing) {
+  auto store = FreshStore("atomic");
+  KeyEdit good{KeyEdit::Kind::kSetValue, kCurrentUser, {u"A"}, {u"v", kRegDword, "1234"}};
+  KeyEdit bad{KeyEdit::Kind::kSetValue,
+              kCurrentUser,
+              {u"B"},
+              {u"v", kRegBinary, std::string((1 << 20) + 1, 'x')}};
+  EXPECT_EQ(ApplyEdits(*store, {good, bad}), kInvalidParameter);
+  EXPECT_EQ(ListKey(*store, kCurrentUser, {u"A"}, nullptr, nullptr, nullptr), kFileNotFound);
+}
+
+TEST(RegFile, DumpRestoreAndCheckKeepTheWholeStore) {
+  auto store = FreshStore("dump");
+  const KeyEdit set{KeyEdit::Kind::kSetValue, kLocalMachine, {u"S", u"T"}, {u"v", kRegSz, "a\0"}};
+  ASSERT_EQ(ApplyEdits(*store, {set}), kSuccess);
+  const std::string copy = ::testing::TempDir() + "corvane-reg-copy";
+  ASSERT_EQ(DumpStore(*store, copy), kSuccess);
+  ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kDeleteTree, kLocalMachine, {u"S"}, {}}}), kSuccess);
+  EXPECT_EQ(ListKey(*store, kLocalMachine, {u"S"}, nullptr, nullptr, nullptr), kFileNotFound);
+  ASSERT_EQ(RestoreStore(*store, copy), kSuccess);
+  std::vector<StoredValue> values;
+  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"s", u"t"}, nullptr, nullptr, &values), kSuccess);
+  EXPECT_EQ(values, std::vector<StoredValue>{set.value});
+  EXPECT_TRUE(CheckStore(*store).problems.empty());
+
+  // A copy that is not a sound store is refused and changes nothing; a broken invariant is named.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(copy.c_str(), &raw), SQLITE_OK);
+  sqlite3_exec(raw, "INSERT INTO keys(parent, name, fold) VALUES(999, 'lost', 'LOST')", nullptr,
+               nullptr, nullptr);
+  sqlite3_close(raw);
+  EXPECT_EQ(RestoreStore(*store, copy), 1015);
+  EXPECT_EQ(ListKey(*store, kLocalMachine, {u"S", u"T"}, nullptr, nullptr, nullptr), kSuccess);
+  auto damaged = RegistryStore::Open(copy);
+  const StoreReport report = CheckStore(*damaged);
+  ASSERT_FALSE(report.problems.empty());
+  EXPECT_NE(report.problems[0].find("parent is gone"), std::string::npos) << report.problems[0];
+}
+
+}  // namespace
+}  // namespace corvane::registry
