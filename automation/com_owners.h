@@ -1,5 +1,6 @@
-// Move-only owners of the COM and Windows resources the server holds: BSTR, VARIANT, HKEY and
-// interface pointers. No SysFreeString, VariantClear, RegCloseKey or Release outside them.
+// Move-only owners of the automation resources: BSTR, VARIANT, SAFEARRAY (and its locked data)
+// and interface pointers, all with the verbs of UniqueResource (get, put, address, release,
+// reset). No SysFreeString, VariantClear, SafeArrayDestroy or Release outside them.
 #pragma once
 
 #include <windows.h>
@@ -7,55 +8,18 @@
 
 #include <utility>
 
+#include "runtime/unique_resource.h"
+
 namespace corvane::win32 {
-
-// Owns one resource of type T, freed by Free(T) when not equal to Null.
-template <class T, auto Free, T Null = T{}>
-class UniqueResource {
- public:
-  UniqueResource() = default;
-  explicit UniqueResource(T value) : value_(value) {}
-  UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-  UniqueResource& operator=(UniqueResource&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  UniqueResource(const UniqueResource&) = delete;
-  UniqueResource& operator=(const UniqueResource&) = delete;
-  ~UniqueResource() { reset(); }
-
-  T get() const { return value_; }
-  // The address for an API that writes a new resource; frees the old one first.
-  T* put() {
-    reset();
-    return &value_;
-  }
-  // The address for an in-out parameter that reads the resource and may replace it; whatever
-  // it holds afterwards is owned here.
-  T* address() { return &value_; }
-  T release() { return std::exchange(value_, Null); }
-  void reset(T value = Null) {
-    if (value_ != Null) Free(value_);
-    value_ = value;
-  }
-  explicit operator bool() const { return value_ != Null; }
-
- private:
-  T value_ = Null;
-};
 
 inline void FreeBstr(BSTR b) {
   SysFreeString(b);
-}
-inline void CloseKey(HKEY key) {
-  RegCloseKey(key);
 }
 inline void DestroySafeArray(SAFEARRAY* array) {
   SafeArrayDestroy(array);
 }
 
 using UniqueBstr = UniqueResource<BSTR, FreeBstr>;
-using UniqueHkey = UniqueResource<HKEY, CloseKey>;
 using UniqueSafeArray = UniqueResource<SAFEARRAY*, DestroySafeArray>;
 
 // Holds a SAFEARRAY's data locked (SafeArrayAccessData) and unlocks it at the end. The
@@ -82,20 +46,42 @@ class SafeArrayData {
   void* data_ = nullptr;
 };
 
-// Owns a VARIANT and clears it at the end.
+// Owns a VARIANT's contents and clears them at the end. Empty (VT_EMPTY) when it owns nothing.
 class UniqueVariant {
  public:
   UniqueVariant() { VariantInit(&value_); }
+  // Takes over `value`'s contents.
+  explicit UniqueVariant(const VARIANT& value) : value_(value) {}
+  UniqueVariant(UniqueVariant&& other) noexcept : value_(other.release()) {}
+  UniqueVariant& operator=(UniqueVariant&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
   UniqueVariant(const UniqueVariant&) = delete;
   UniqueVariant& operator=(const UniqueVariant&) = delete;
-  ~UniqueVariant() { VariantClear(&value_); }
+  ~UniqueVariant() { reset(); }
 
   VARIANT* get() { return &value_; }
-  // Moves the value out; this owner is Empty afterwards.
+  const VARIANT* get() const { return &value_; }
+  // The address for an interface that writes a new value; clears the old one first.
+  VARIANT* put() {
+    reset();
+    return &value_;
+  }
+  // Moves the contents out; this owner is Empty afterwards.
   VARIANT release() {
     VARIANT out = value_;
     VariantInit(&value_);
     return out;
+  }
+  // Clears the contents and takes over `value`'s (Empty when none is given).
+  void reset() {
+    VariantClear(&value_);
+    VariantInit(&value_);
+  }
+  void reset(const VARIANT& value) {
+    reset();
+    value_ = value;
   }
 
  private:
@@ -107,9 +93,9 @@ template <class I>
 class ComPtr {
  public:
   ComPtr() = default;
-  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr(ComPtr&& other) noexcept : p_(other.release()) {}
   ComPtr& operator=(ComPtr&& other) noexcept {
-    reset(std::exchange(other.p_, nullptr));
+    reset(other.release());
     return *this;
   }
   ComPtr(const ComPtr&) = delete;
@@ -122,6 +108,7 @@ class ComPtr {
     reset();
     return &p_;
   }
+  I* release() { return std::exchange(p_, nullptr); }
   void reset(I* p = nullptr) {
     if (p_ != nullptr) p_->Release();
     p_ = p;

@@ -2,6 +2,7 @@
 #include "automation/variant_convert.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "runtime/convert.h"
@@ -191,16 +192,15 @@ void FillElements(const StringArray& array, SAFEARRAY* out, VARTYPE element_type
   if (data.as<void>() == nullptr) Raise(ErrorNumber::kOutOfMemory);
   const std::vector<String>& elements = array.elements();
   for (size_t k = 0; k < elements.size(); ++k) {
-    BSTR b = ToBstr(elements[k]);
+    UniqueBstr b(ToBstr(elements[k]));
     if (element_type == VT_BSTR) {
       BSTR& slot = data.as<BSTR>()[k];
-      SysFreeString(slot);
-      slot = b;
+      const UniqueBstr old(std::exchange(slot, b.release()));
     } else {
       VARIANT& slot = data.as<VARIANT>()[k];
-      VariantClear(&slot);
+      const UniqueVariant old(slot);
       V_VT(&slot) = VT_BSTR;
-      V_BSTR(&slot) = b;
+      V_BSTR(&slot) = b.release();
     }
   }
 }

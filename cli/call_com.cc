@@ -45,6 +45,44 @@ Value Load(const VARIANT& value, const Value& before = Value()) {
   return win32::FromVariant(value, win32::ForeignKind::kAsText);
 }
 
+// The arguments as a script host passes them, last first: each a VT_BYREF|VT_VARIANT to its
+// value in `values`, an omitted one as VT_ERROR by value. Raises what a conversion raises.
+void BuildArguments(const std::vector<Value*>& args, std::vector<UniqueVariant>& values,
+                    std::vector<VARIANT>& refs) {
+  const size_t n = args.size();
+  for (size_t i = 0; i < n; ++i) {
+    VARIANT& ref = refs[n - 1 - i];
+    VariantInit(&ref);
+    const auto* plain = std::get_if<Variant>(args[i]);
+    if (plain != nullptr && plain->kind() == VariantKind::kError) {
+      ref.vt = VT_ERROR;
+      ref.scode = plain->error_code();
+      continue;
+    }
+    Store(*args[i], values[i].get());
+    ref.vt = VT_BYREF | VT_VARIANT;
+    ref.pvarVal = values[i].get();
+  }
+}
+
+// The text of a failed Invoke: the runtime error from EXCEPINFO (whose strings it frees), or
+// the status with the argument it names (`n` arguments, `arg_error` counted last first).
+std::string InvokeFailure(HRESULT hr, EXCEPINFO& info, UINT arg_error, size_t n) {
+  if (hr == DISP_E_EXCEPTION) {
+    const HRESULT code = info.scode != 0 ? info.scode : static_cast<HRESULT>(info.wCode);
+    const UniqueBstr description_owner(info.bstrDescription), source(info.bstrSource),
+        help(info.bstrHelpFile);
+    const std::string description = rt::ToUtf8(win32::FromBstr(description_owner.get()));
+    const bool runtime = (static_cast<uint32_t>(code) & 0xFFFF0000u) == 0x800A0000u;
+    return FailureText(code, runtime ? (code & 0xFFFF) : 0, description, -1);
+  }
+  const int arg =
+      (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW || hr == DISP_E_PARAMNOTOPTIONAL)
+          ? static_cast<int>(n) - 1 - static_cast<int>(arg_error)
+          : -1;
+  return FailureText(hr, 0, "", arg);
+}
+
 class ComCaller final : public Caller {
  public:
   ComCaller() = default;
@@ -70,19 +108,7 @@ class ComCaller final : public Caller {
     std::vector<UniqueVariant> values(n);
     std::vector<VARIANT> refs(n);
     try {
-      for (size_t i = 0; i < n; ++i) {
-        VARIANT& ref = refs[n - 1 - i];  // arguments travel last first
-        VariantInit(&ref);
-        const auto* plain = std::get_if<Variant>(args[i]);
-        if (plain != nullptr && plain->kind() == VariantKind::kError) {
-          ref.vt = VT_ERROR;  // an omitted argument goes by value
-          ref.scode = plain->error_code();
-          continue;
-        }
-        Store(*args[i], values[i].get());
-        ref.vt = VT_BYREF | VT_VARIANT;
-        ref.pvarVal = values[i].get();
-      }
+      BuildArguments(args, values, refs);
     } catch (const rt::RuntimeError& e) {
       outcome.error = FailureText(0, e.number(), e.what(), -1);
       return outcome;
@@ -97,25 +123,12 @@ class ComCaller final : public Caller {
     for (size_t i = 0; i < n; ++i)
       if (refs[n - 1 - i].vt == (VT_BYREF | VT_VARIANT))
         *args[i] = Load(*values[i].get(), *args[i]);
-    if (SUCCEEDED(hr)) {
-      outcome.ok = true;
-      outcome.result = Load(*result.get());
+    if (FAILED(hr)) {
+      outcome.error = InvokeFailure(hr, info, arg_error, n);
       return outcome;
     }
-    if (hr == DISP_E_EXCEPTION) {
-      const HRESULT code = info.scode != 0 ? info.scode : static_cast<HRESULT>(info.wCode);
-      const UniqueBstr description_owner(info.bstrDescription), source(info.bstrSource),
-          help(info.bstrHelpFile);
-      const std::string description = rt::ToUtf8(win32::FromBstr(description_owner.get()));
-      const bool runtime = (static_cast<uint32_t>(code) & 0xFFFF0000u) == 0x800A0000u;
-      outcome.error = FailureText(code, runtime ? (code & 0xFFFF) : 0, description, -1);
-      return outcome;
-    }
-    const int arg =
-        (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW || hr == DISP_E_PARAMNOTOPTIONAL)
-            ? static_cast<int>(n) - 1 - static_cast<int>(arg_error)
-            : -1;
-    outcome.error = FailureText(hr, 0, "", arg);
+    outcome.ok = true;
+    outcome.result = Load(*result.get());
     return outcome;
   }
 

@@ -74,6 +74,26 @@ int RunShell(const std::string& file) {
   return failures == 0 ? 0 : 1;
 }
 
+// `corvane reg` and its actions, which fill `reg`.
+CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
+  CLI::App* reg_app = app.add_subcommand("reg", "show, export, import, dump, restore, check");
+  reg_app->require_subcommand(1);
+  CLI::App* show = reg_app->add_subcommand("show", "show a key as a tree of subkeys and values");
+  show->add_option("KEY", reg.key, "the key (default: every root)");
+  CLI::App* exp = reg_app->add_subcommand("export", "write a key and its subkeys to a .reg file");
+  exp->add_option("KEY", reg.key, "the key")->required();
+  exp->add_option("FILE", reg.file, "the .reg file")->required();
+  exp->add_flag("--regedit4", reg.regedit4, "write REGEDIT4 (ANSI) instead of Version 5.00");
+  CLI::App* imp = reg_app->add_subcommand("import", "apply a .reg file, all of it or nothing");
+  imp->add_option("FILE", reg.file, "the .reg file")->required();
+  CLI::App* dump = reg_app->add_subcommand("dump", "copy the whole store to a file");
+  dump->add_option("FILE", reg.file, "the copy")->required();
+  CLI::App* restore = reg_app->add_subcommand("restore", "replace the store with a dumped copy");
+  restore->add_option("FILE", reg.file, "the copy")->required();
+  reg_app->add_subcommand("check", "check the store's integrity and invariants");
+  return reg_app;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,21 +120,7 @@ int main(int argc, char** argv) {
   shell->add_option("FILE", script, "a file of statements (default: the terminal or stdin)");
 
   RegRequest reg;
-  CLI::App* reg_app = app.add_subcommand("reg", "show, export, import, dump, restore, check");
-  reg_app->require_subcommand(1);
-  CLI::App* show = reg_app->add_subcommand("show", "show a key as a tree of subkeys and values");
-  show->add_option("KEY", reg.key, "the key (default: every root)");
-  CLI::App* exp = reg_app->add_subcommand("export", "write a key and its subkeys to a .reg file");
-  exp->add_option("KEY", reg.key, "the key")->required();
-  exp->add_option("FILE", reg.file, "the .reg file")->required();
-  exp->add_flag("--regedit4", reg.regedit4, "write REGEDIT4 (ANSI) instead of Version 5.00");
-  CLI::App* imp = reg_app->add_subcommand("import", "apply a .reg file, all of it or nothing");
-  imp->add_option("FILE", reg.file, "the .reg file")->required();
-  CLI::App* dump = reg_app->add_subcommand("dump", "copy the whole store to a file");
-  dump->add_option("FILE", reg.file, "the copy")->required();
-  CLI::App* restore = reg_app->add_subcommand("restore", "replace the store with a dumped copy");
-  restore->add_option("FILE", reg.file, "the copy")->required();
-  reg_app->add_subcommand("check", "check the store's integrity and invariants");
+  CLI::App* reg_app = AddRegCommand(app, reg);
 
   try {
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend() - 1);

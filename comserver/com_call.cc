@@ -135,11 +135,12 @@ void WriteBack(const Slot& slot, Target& t) {
       return;
     }
     // A script variable receives an array of variants holding strings.
-    SAFEARRAY* replacement = ToSafeArray(slot.array, VT_VARIANT);
-    VariantClear(t.variant_ref);
-    if (replacement != nullptr) {
+    UniqueSafeArray replacement(ToSafeArray(slot.array, VT_VARIANT));
+    const UniqueVariant old(*t.variant_ref);
+    VariantInit(t.variant_ref);
+    if (replacement) {
       V_VT(t.variant_ref) = VT_ARRAY | VT_VARIANT;
-      V_ARRAY(t.variant_ref) = replacement;
+      V_ARRAY(t.variant_ref) = replacement.release();
     }
     return;
   }
@@ -150,28 +151,41 @@ void WriteBack(const Slot& slot, Target& t) {
   }
   UniqueVariant fresh;
   ToVariant(value, fresh.get());
-  VariantClear(t.variant_ref);
+  const UniqueVariant old(*t.variant_ref);
   *t.variant_ref = fresh.release();
 }
 
-}  // namespace
+// Loads the argument `arg` of `param` into `slot`: S_OK, or the binding status.
+HRESULT LoadParam(const server::ParamInfo& param, VARIANTARG* arg, const Target& t, Slot& slot) {
+  try {
+    if (param.type == ParamType::kStringArray) {
+      LoadArray(slot, t);
+      return S_OK;
+    }
+    const ForeignKind foreign = param.type == ParamType::kString || param.type == ParamType::kVariant
+                                    ? ForeignKind::kAsText
+                                    : ForeignKind::kAsNumber;
+    const HRESULT loaded = server::LoadArgument(slot, FromVariant(*arg, foreign));
+    if (param.direction == Direction::kByRef && (V_VT(arg) & VT_BYREF) != 0)
+      slot.source = [arg, foreign] { return FromVariant(*arg, foreign); };
+    return loaded;
+  } catch (const rt::RuntimeError& error) {
+    return server::BindingStatus(error);
+  }
+}
 
-ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args, VARIANT* result) {
-  ComCall call;
-  if (result != nullptr) VariantInit(result);
+// Binds every argument into `frame`, one runtime value for arguments that are one caller
+// variable: S_OK, or the binding status with the failing argument's index in `bad`.
+HRESULT BindArguments(const MethodInfo& method, VARIANTARG* const* args,
+                      std::vector<Target>& targets, CallFrame& frame, UINT* bad) {
   const size_t count = method.params.size();
   for (size_t i = 0; i < count; ++i) {
     if (args[i] == nullptr || IsNullReference(args[i])) {
-      call.binding = E_POINTER;
-      call.bad_argument = static_cast<UINT>(i);
-      return call;
+      *bad = static_cast<UINT>(i);
+      return E_POINTER;
     }
   }
-
-  std::vector<Target> targets(count);
-  CallFrame frame;
   for (size_t i = 0; i < count; ++i) {
-    const server::ParamInfo& param = method.params[i];
     Target& t = targets[i];
     t = TargetOf(args[i]);
     const int shared = server::SharedWith(method, i, [&](size_t earlier) {
@@ -181,33 +195,21 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
       frame.ShareSlot(static_cast<size_t>(shared));
       continue;
     }
-    Slot& slot = frame.AddSlot(param.type);
-    try {
-      if (param.type == ParamType::kStringArray) {
-        LoadArray(slot, t);
-      } else {
-        const ForeignKind foreign =
-            param.type == ParamType::kString || param.type == ParamType::kVariant
-                ? ForeignKind::kAsText
-                : ForeignKind::kAsNumber;
-        call.binding = server::LoadArgument(slot, FromVariant(*args[i], foreign));
-        VARIANTARG* const source = args[i];
-        if (param.direction == Direction::kByRef && (V_VT(source) & VT_BYREF) != 0)
-          slot.source = [source, foreign] { return FromVariant(*source, foreign); };
-      }
-    } catch (const rt::RuntimeError& error) {
-      call.binding = server::BindingStatus(error);
-    }
-    if (call.binding != S_OK) {
-      call.bad_argument = static_cast<UINT>(i);
-      return call;
+    const server::ParamInfo& param = method.params[i];
+    if (const HRESULT hr = LoadParam(param, args[i], t, frame.AddSlot(param.type)); hr != S_OK) {
+      *bad = static_cast<UINT>(i);
+      return hr;
     }
   }
+  return S_OK;
+}
 
-  call.outcome = server::RunMethod(method, core, frame);
-
+// Writes what the method assigned to its ByRef parameters back into the caller's variables,
+// and the result into `result`: false when memory ran out on the way.
+bool WriteBackAll(const MethodInfo& method, std::vector<Target>& targets, CallFrame& frame,
+                  const server::CallOutcome& outcome, VARIANT* result) {
   try {
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < method.params.size(); ++i) {
       Target& t = targets[i];
       const Slot& slot = frame.slot(i);
       // A parameter the method only read leaves the caller's variable exactly as it was.
@@ -216,11 +218,25 @@ ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args
         continue;
       WriteBack(slot, t);
     }
-    if (result != nullptr && call.outcome.status == server::kOk)
-      ToVariant(call.outcome.result, result);
+    if (result != nullptr && outcome.status == server::kOk) ToVariant(outcome.result, result);
+    return true;
   } catch (const rt::RuntimeError&) {
-    call.outcome.status = E_OUTOFMEMORY;
+    return false;
   }
+}
+
+}  // namespace
+
+ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args, VARIANT* result) {
+  ComCall call;
+  if (result != nullptr) VariantInit(result);
+  std::vector<Target> targets(method.params.size());
+  CallFrame frame;
+  call.binding = BindArguments(method, args, targets, frame, &call.bad_argument);
+  if (call.binding != S_OK) return call;
+  call.outcome = server::RunMethod(method, core, frame);
+  if (!WriteBackAll(method, targets, frame, call.outcome, result))
+    call.outcome.status = E_OUTOFMEMORY;
   return call;
 }
 

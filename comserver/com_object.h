@@ -10,6 +10,8 @@
 #include "server/method_table.h"
 #include "automation/com_owners.h"
 #include "comserver/dispatch.h"
+#include "comserver/early_call.h"
+#include "comserver/module.h"
 
 namespace corvane::win32 {
 

@@ -4,6 +4,7 @@
 #include "classes/registry.h"
 #include "runtime/errors.h"
 #include "server/corvane_h.h"
+#include "comserver/early_call.h"
 #include "comserver/com_object.h"
 #include "automation/variant_convert.h"
 #include "classes/tarnel.h"

@@ -1,17 +1,14 @@
-// IDispatch over the method tables, the embedded type library, and error information.
+// IDispatch over the method tables: names to dispatch identifiers, and Invoke.
 #include "comserver/dispatch.h"
 
-#include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
-#include "automation/com_owners.h"
+#include "comserver/com_call.h"
+#include "comserver/error_info.h"
 
 namespace corvane::win32 {
 namespace {
-
-HMODULE g_module = nullptr;
 
 std::string Narrow(const OLECHAR* text) {
   std::string out;
@@ -20,55 +17,7 @@ std::string Narrow(const OLECHAR* text) {
   return out;
 }
 
-ITypeLib* LoadOwnTypeLib() {
-  // Loaded once per process and kept: type information is handed out for the life of the module.
-  static ITypeLib* library = [] {
-    wchar_t path[MAX_PATH];
-    ITypeLib* lib = nullptr;
-    if (GetModuleFileNameW(g_module, path, MAX_PATH) == 0) return lib;
-    if (FAILED(LoadTypeLibEx(path, REGKIND_NONE, &lib))) lib = nullptr;
-    return lib;
-  }();
-  return library;
-}
-
-// Fills EXCEPINFO for a runtime error of `cls`.
-void FillExcepInfo(const server::ClassInfo& cls, const server::CallOutcome& outcome,
-                   EXCEPINFO* excep) {
-  std::memset(excep, 0, sizeof *excep);
-  excep->wCode = 0;
-  excep->scode = outcome.status;
-  excep->bstrSource = SysAllocString(Widen(cls.prog_id).c_str());
-  excep->bstrDescription = SysAllocString(Widen(outcome.description.c_str()).c_str());
-}
-
 }  // namespace
-
-std::wstring Widen(const char* text) {
-  return std::wstring(text, text + std::strlen(text));
-}
-
-void SetModule(HMODULE module) {
-  g_module = module;
-}
-HMODULE Module() {
-  return g_module;
-}
-
-GUID ParseGuid(const char* text) {
-  GUID guid{};
-  CLSIDFromString(Widen(text).c_str(), &guid);
-  return guid;
-}
-
-HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo** info) {
-  if (info == nullptr) return E_POINTER;
-  *info = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  ITypeLib* library = LoadOwnTypeLib();
-  if (library == nullptr) return TYPE_E_CANTLOADLIBRARY;
-  return library->GetTypeInfoOfGuid(ParseGuid(cls.interface_id), info);
-}
 
 static HRESULT GetIdsOfNamesUnguarded(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names,
                                       UINT count, DISPID* ids) {
@@ -91,23 +40,6 @@ static HRESULT GetIdsOfNamesUnguarded(const server::ClassInfo& cls, REFIID riid,
     }
   }
   return hr;
-}
-
-void SetRuntimeErrorInfo(const server::ClassInfo& cls, const char* description) {
-  if (description == nullptr) {
-    SetErrorInfo(0, nullptr);
-    return;
-  }
-  ComPtr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.put()))) return;
-  create->SetGUID(ParseGuid(cls.interface_id));
-  std::wstring source = Widen(cls.prog_id);
-  std::wstring text = Widen(description);
-  create->SetSource(source.data());
-  create->SetDescription(text.data());
-  ComPtr<IErrorInfo> info;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.put()))))
-    SetErrorInfo(0, info.get());
 }
 
 static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid,
@@ -159,33 +91,6 @@ static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID 
   return DISP_E_EXCEPTION;
 }
 
-static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_index, void* core,
-                                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
-  SetRuntimeErrorInfo(cls, nullptr);
-  const server::MethodInfo& method = cls.methods[method_index];
-  std::vector<VARIANTARG> storage(args);
-  std::vector<VARIANTARG*> ordered;
-  for (VARIANTARG& arg : storage)
-    ordered.push_back(&arg);
-  const ComCall call = CallMethod(method, core, ordered.data(), result);
-  if (call.binding != S_OK) return call.binding;
-  if (call.outcome.error_number != 0) SetRuntimeErrorInfo(cls, call.outcome.description.c_str());
-  return call.outcome.status;
-}
-
-// No C++ exception crosses into a COM caller: whatever escapes the bodies above (an allocation
-// that failed while binding) becomes a status.
-template <class Body>
-HRESULT Guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
 HRESULT GetIdsOfNames(const server::ClassInfo& cls, REFIID riid, LPOLESTR* names, UINT count,
                       DISPID* ids) {
   return Guarded([&] { return GetIdsOfNamesUnguarded(cls, riid, names, count, ids); });
@@ -196,58 +101,6 @@ HRESULT Invoke(const server::ClassInfo& cls, void* core, DISPID id, REFIID riid,
   return Guarded([&] {
     return InvokeUnguarded(cls, core, id, riid, flags, params, result, excep, arg_error);
   });
-}
-
-HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
-                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
-  return Guarded([&] { return CallEarlyUnguarded(cls, method_index, core, args, result); });
-}
-
-VARIANTARG RefTo(VARTYPE type, void* storage) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | type;
-  V_BYREF(&a) = storage;
-  return a;
-}
-VARIANTARG RefVariant(VARIANT* v) {
-  return RefTo(VT_VARIANT, v);
-}
-VARIANTARG RefBstr(BSTR* b) {
-  return RefTo(VT_BSTR, b);
-}
-VARIANTARG RefLong(LONG* l) {
-  return RefTo(VT_I4, l);
-}
-VARIANTARG RefShort(short* s) {
-  return RefTo(VT_I2, s);
-}
-VARIANTARG RefArray(SAFEARRAY** array) {
-  return RefTo(VT_ARRAY | VT_BSTR, array);
-}
-VARIANTARG ValBstr(BSTR b) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BSTR;
-  V_BSTR(&a) = b;  // borrowed: CallMethod only reads it
-  return a;
-}
-VARIANTARG ValLong(LONG l) {
-  VARIANTARG a;
-  V_VT(&a) = VT_I4;
-  V_I4(&a) = l;
-  return a;
-}
-
-void TakeResult(VARIANT* from, BSTR* to) {
-  if (V_VT(from) == VT_BSTR) {
-    *to = V_BSTR(from);
-    V_VT(from) = VT_EMPTY;
-  }
-}
-void TakeResult(VARIANT* from, LONG* to) {
-  if (V_VT(from) == VT_I4) *to = V_I4(from);
-}
-void TakeResult(VARIANT* from, short* to) {
-  if (V_VT(from) == VT_I2) *to = V_I2(from);
 }
 
 }  // namespace corvane::win32

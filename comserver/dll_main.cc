@@ -4,7 +4,7 @@
 
 #include "comserver/class_factory.h"
 #include "comserver/com_object.h"
-#include "comserver/dispatch.h"
+#include "comserver/module.h"
 #include "comserver/registration.h"
 
 using corvane::win32::g_lock_count;

@@ -8,7 +8,8 @@
 
 #include "server/method_table.h"
 #include "automation/com_owners.h"
-#include "comserver/dispatch.h"
+#include "registry/hkey_value_win32.h"
+#include "comserver/module.h"
 
 namespace corvane::win32 {
 namespace {
@@ -21,7 +22,7 @@ std::wstring ModulePath() {
 
 // Creates HKCR\`key` and sets its value `name` (null: the default value) to `value`.
 bool SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-  UniqueHkey handle;
+  registry::UniqueHkey handle;
   if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                       handle.put(), nullptr) != ERROR_SUCCESS)
     return false;

@@ -1,7 +1,8 @@
 // The registry store against a model of the registry's rules: random sequences of the eight
 // calls (create, open with read or full access, set, query with any buffer size, delete value,
 // delete key, close), on names that differ only in case, paths with stray backslashes, closed,
-// stale and unknown handles. Every result code and every output must be what the model says.
+// stale and unknown handles. Every result code and every output must be what the model says,
+// from the store over its SQLite file and from the store over memory alike.
 #include <unistd.h>
 
 #include <cstdio>
@@ -327,5 +328,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Clear(*store);
   fuzz::FuzzInput in(data, size);
   fuzz::Run(*store, in);
+  // The same rules over memory: the same sequence, held to the same model.
+  const std::unique_ptr<registry::RegistryStore> memory = registry::RegistryStore::InMemory();
+  fuzz::FuzzInput again(data, size);
+  fuzz::Run(*memory, again);
   return 0;
 }

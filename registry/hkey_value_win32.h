@@ -12,7 +12,15 @@
 #include <cstdint>
 #include <optional>
 
+#include "runtime/unique_resource.h"
+
 namespace corvane::registry {
+
+inline void CloseHkey(HKEY key) {
+  RegCloseKey(key);
+}
+// The owner of an opened registry key.
+using UniqueHkey = UniqueResource<HKEY, CloseHkey>;
 
 // The HKEY that a caller's Long stands for: 0x80000001 (negative as a Long) is
 // HKEY_CURRENT_USER on both 32-bit and 64-bit Windows.

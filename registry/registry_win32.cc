@@ -9,9 +9,6 @@
 namespace corvane::registry {
 namespace {
 
-using HkeyFromLong;
-
-
 // Hands an HKEY that a call gave back to the caller's Long. A handle that a Long cannot hold is
 // closed and refused rather than truncated.
 Result GiveHandle(Result result, HKEY opened, Long* out) {
@@ -21,7 +18,7 @@ Result GiveHandle(Result result, HKEY opened, Long* out) {
   }
   const std::optional<Long> value = LongFromHkey(opened);
   if (!value) {
-    RegCloseKey(opened);
+    UniqueHkey refused(opened);
     *out = 0;
     return ERROR_INVALID_HANDLE;
   }

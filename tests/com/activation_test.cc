@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "comserver/registration.h"
+#include "registry/hkey_value_win32.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {
@@ -11,7 +12,7 @@ namespace {
 
 // The text of HKCR\`key` value `name` (null: default), or "<missing>".
 std::wstring ReadText(const std::wstring& key, const wchar_t* name) {
-  win32::UniqueHkey handle;
+  registry::UniqueHkey handle;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS)
     return L"<missing>";
   wchar_t buffer[1024];
@@ -25,7 +26,7 @@ std::wstring ReadText(const std::wstring& key, const wchar_t* name) {
 }
 
 bool KeyExists(const std::wstring& key) {
-  win32::UniqueHkey handle;
+  registry::UniqueHkey handle;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "comserver/dispatch.h"
+#include "comserver/early_call.h"
 #include "tests/com/com_support.h"
 
 namespace corvane::comtest {

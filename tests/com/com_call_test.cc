@@ -2,7 +2,7 @@
 // conversions into typed parameters, write-back into typed variables, and shared variables.
 #include "comserver/com_call.h"
 
-#include "comserver/dispatch.h"
+#include "comserver/early_call.h"
 
 #include <algorithm>
 #include <cstring>

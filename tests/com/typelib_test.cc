@@ -5,7 +5,7 @@
 #include <string>
 
 #include "server/method_table.h"
-#include "comserver/dispatch.h"
+#include "comserver/module.h"
 #include "tests/com/com_support.h"
 #include "tests/com/dll_under_test.h"
 

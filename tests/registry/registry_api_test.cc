@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/failing_registry.h"
 #include "registry/registry_api.h"
-#ifndef _WIN32
 #include "registry/registry_store.h"
-#endif
+#include "tests/support/failing_registry.h"
 
 namespace corvane::registry {
 namespace {
@@ -209,15 +207,20 @@ TEST_P(RegistryApiTest, TheFailingSeamAnswersForTheChosenOperation) {
   failing.CloseKey(key);
 }
 
+// The store's rules over memory, on every platform.
+RegistryApi& MemoryStore() {
+  static const std::unique_ptr<RegistryStore> store = RegistryStore::InMemory();
+  return *store;
+}
 #ifdef _WIN32
 // The real registry (Wine's under Wine).
-INSTANTIATE_TEST_SUITE_P(System, RegistryApiTest,
-                         ::testing::Values(Backend{
-                             "system", []() -> RegistryApi& { return SystemRegistry(); }}),
-                         [](const auto& info) { return std::string(info.param.name); });
+RegistryApi& TestBackend() {
+  return SystemRegistry();
+}
+constexpr const char* kTestBackend = "system";
 #else
 // The embedded store, in a file of the test's own.
-RegistryApi& TestStore() {
+RegistryApi& TestBackend() {
   static const std::unique_ptr<RegistryStore> store = [] {
     const std::string path = ::testing::TempDir() + "corvane-registry-api-test.db";
     std::remove(path.c_str());
@@ -225,9 +228,12 @@ RegistryApi& TestStore() {
   }();
   return *store;
 }
-INSTANTIATE_TEST_SUITE_P(Store, RegistryApiTest, ::testing::Values(Backend{"store", &TestStore}),
-                         [](const auto& info) { return std::string(info.param.name); });
+constexpr const char* kTestBackend = "store";
 #endif
+INSTANTIATE_TEST_SUITE_P(Backends, RegistryApiTest,
+                         ::testing::Values(Backend{kTestBackend, &TestBackend},
+                                           Backend{"memory", &MemoryStore}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvane::registry

@@ -1,0 +1,77 @@
+// Early-bound calls: the vtable entries' arguments handed to the shared call frame.
+#include "comserver/early_call.h"
+
+#include <vector>
+
+#include "comserver/com_call.h"
+#include "comserver/error_info.h"
+
+namespace corvane::win32 {
+
+static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_index, void* core,
+                                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
+  SetRuntimeErrorInfo(cls, nullptr);
+  const server::MethodInfo& method = cls.methods[method_index];
+  std::vector<VARIANTARG> storage(args);
+  std::vector<VARIANTARG*> ordered;
+  for (VARIANTARG& arg : storage)
+    ordered.push_back(&arg);
+  const ComCall call = CallMethod(method, core, ordered.data(), result);
+  if (call.binding != S_OK) return call.binding;
+  if (call.outcome.error_number != 0) SetRuntimeErrorInfo(cls, call.outcome.description.c_str());
+  return call.outcome.status;
+}
+
+HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
+                  std::initializer_list<VARIANTARG> args, VARIANT* result) {
+  return Guarded([&] { return CallEarlyUnguarded(cls, method_index, core, args, result); });
+}
+
+VARIANTARG RefTo(VARTYPE type, void* storage) {
+  VARIANTARG a;
+  V_VT(&a) = VT_BYREF | type;
+  V_BYREF(&a) = storage;
+  return a;
+}
+VARIANTARG RefVariant(VARIANT* v) {
+  return RefTo(VT_VARIANT, v);
+}
+VARIANTARG RefBstr(BSTR* b) {
+  return RefTo(VT_BSTR, b);
+}
+VARIANTARG RefLong(LONG* l) {
+  return RefTo(VT_I4, l);
+}
+VARIANTARG RefShort(short* s) {
+  return RefTo(VT_I2, s);
+}
+VARIANTARG RefArray(SAFEARRAY** array) {
+  return RefTo(VT_ARRAY | VT_BSTR, array);
+}
+VARIANTARG ValBstr(BSTR b) {
+  VARIANTARG a;
+  V_VT(&a) = VT_BSTR;
+  V_BSTR(&a) = b;  // borrowed: CallMethod only reads it
+  return a;
+}
+VARIANTARG ValLong(LONG l) {
+  VARIANTARG a;
+  V_VT(&a) = VT_I4;
+  V_I4(&a) = l;
+  return a;
+}
+
+void TakeResult(VARIANT* from, BSTR* to) {
+  if (V_VT(from) == VT_BSTR) {
+    *to = V_BSTR(from);
+    V_VT(from) = VT_EMPTY;
+  }
+}
+void TakeResult(VARIANT* from, LONG* to) {
+  if (V_VT(from) == VT_I4) *to = V_I4(from);
+}
+void TakeResult(VARIANT* from, short* to) {
+  if (V_VT(from) == VT_I2) *to = V_I2(from);
+}
+
+}  // namespace corvane::win32

@@ -1,0 +1,27 @@
+// The module handle of Corvane.dll, the type library embedded in it, and the GUIDs and wide
+// names that the method tables hold as ASCII text.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "server/method_table.h"
+
+namespace corvane::win32 {
+
+// The module handle of Corvane.dll, set by DllMain.
+void SetModule(HMODULE module);
+HMODULE Module();
+
+// An ASCII text as a wide string.
+std::wstring Widen(const char* text);
+
+// GUIDs of a class, parsed from the method table's texts.
+GUID ParseGuid(const char* text);
+
+// The ITypeInfo of the class's interface, from the library embedded in the module.
+HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo** info);
+
+}  // namespace corvane::win32
