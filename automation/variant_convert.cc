@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "automation/com_owners.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"
-#include "automation/com_owners.h"
 
 namespace corvane::win32 {
 namespace {

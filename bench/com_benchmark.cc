@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
-#include "server/corvane_h.h"
 #include "automation/com_owners.h"
+#include "server/corvane_h.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "classes/tarnel.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
 #include "runtime/error_modes.h"
 #include "runtime/text_ops.h"
-#include "classes/tarnel.h"
 
 namespace corvane {
 namespace {

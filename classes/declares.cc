@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "platform/message_box.h"
 #include "classes/ansi_arg.h"
-#include "registry/vocabulary.h"
+#include "platform/message_box.h"
 #include "registry/registry_api.h"
+#include "registry/vocabulary.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
 #include "runtime/text_ops.h"

@@ -4,8 +4,8 @@
 #include <array>
 
 #include "classes/ansi_arg.h"
-#include "registry/vocabulary.h"
 #include "registry/registry_api.h"
+#include "registry/vocabulary.h"
 #include "runtime/convert.h"
 #include "runtime/text_ops.h"
 

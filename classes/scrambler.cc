@@ -1,8 +1,8 @@
 // The scrambler: the characters at even positions, then those at odd positions, each group in
 // its order. Report mode.
+#include "classes/tarnel.h"
 #include "runtime/convert.h"
 #include "runtime/text_ops.h"
-#include "classes/tarnel.h"
 
 namespace corvane {
 

@@ -6,10 +6,10 @@
 // copies the array per element.
 #include <vector>
 
+#include "classes/tarnel.h"
 #include "runtime/convert.h"
 #include "runtime/error_modes.h"
 #include "runtime/text_ops.h"
-#include "classes/tarnel.h"
 
 namespace corvane {
 

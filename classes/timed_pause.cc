@@ -8,8 +8,8 @@
 // while a message posted during it is still handled at once.
 #include <optional>
 
-#include "platform/clock.h"
 #include "classes/tarnel.h"
+#include "platform/clock.h"
 
 namespace corvane {
 

@@ -7,11 +7,11 @@
 
 #include <map>
 
+#include "automation/com_owners.h"
+#include "automation/variant_convert.h"
 #include "cli/caller.h"
 #include "runtime/errors.h"
 #include "server/status.h"
-#include "automation/com_owners.h"
-#include "automation/variant_convert.h"
 
 namespace corvane::cli {
 namespace {

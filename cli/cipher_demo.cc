@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <string>
 
+#include "classes/tarnel.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"
 #include "runtime/text_ops.h"
-#include "classes/tarnel.h"
 
 namespace {
 

@@ -44,7 +44,8 @@ Result Collect(RegistryStore& store, Long root, std::vector<String>& path,
                std::vector<registry::ExportedKey>& keys) {
   registry::ExportedKey key;
   std::vector<String> subkeys;
-  if (const Result r = registry::ListKey(store, root, path, &key.path, &subkeys, &key.values); r != 0)
+  if (const Result r = registry::ListKey(store, root, path, &key.path, &subkeys, &key.values);
+      r != 0)
     return r;
   keys.push_back(std::move(key));
   for (const String& subkey : subkeys) {
@@ -201,8 +202,8 @@ int RunReg(const RegRequest& request) {
   static const struct {
     const char* name;
     int (*run)(RegistryStore&, const RegRequest&);
-  } kActions[] = {{"show", ShowAction},   {"export", ExportAction},   {"import", ImportAction},
-                  {"dump", DumpAction},   {"restore", RestoreAction}, {"check", CheckAction}};
+  } kActions[] = {{"show", ShowAction}, {"export", ExportAction},   {"import", ImportAction},
+                  {"dump", DumpAction}, {"restore", RestoreAction}, {"check", CheckAction}};
   for (const auto& action : kActions)
     if (request.action == action.name) return action.run(store, request);
   std::fprintf(stderr, "corvane reg: unknown action %s\n", request.action.c_str());

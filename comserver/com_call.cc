@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/errors.h"
 #include "automation/com_owners.h"
 #include "automation/variant_convert.h"
+#include "runtime/errors.h"
 
 namespace corvane::win32 {
 namespace {
@@ -162,9 +162,10 @@ HRESULT LoadParam(const server::ParamInfo& param, VARIANTARG* arg, const Target&
       LoadArray(slot, t);
       return S_OK;
     }
-    const ForeignKind foreign = param.type == ParamType::kString || param.type == ParamType::kVariant
-                                    ? ForeignKind::kAsText
-                                    : ForeignKind::kAsNumber;
+    const ForeignKind foreign =
+        param.type == ParamType::kString || param.type == ParamType::kVariant
+            ? ForeignKind::kAsText
+            : ForeignKind::kAsNumber;
     const HRESULT loaded = server::LoadArgument(slot, FromVariant(*arg, foreign));
     if (param.direction == Direction::kByRef && (V_VT(arg) & VT_BYREF) != 0)
       slot.source = [arg, foreign] { return FromVariant(*arg, foreign); };

@@ -7,11 +7,11 @@
 
 #include <atomic>
 
-#include "server/method_table.h"
 #include "automation/com_owners.h"
 #include "comserver/dispatch.h"
 #include "comserver/early_call.h"
 #include "comserver/module.h"
+#include "server/method_table.h"
 
 namespace corvane::win32 {
 

@@ -1,13 +1,13 @@
 // The three COM objects. Each interface method is one line: its parameters, in table order, as
 // exact VT_BYREF types (ByRef) or values (ByVal), handed to the shared call frame.
+#include "automation/variant_convert.h"
 #include "classes/declares.h"
 #include "classes/registry.h"
+#include "classes/tarnel.h"
+#include "comserver/com_object.h"
+#include "comserver/early_call.h"
 #include "runtime/errors.h"
 #include "server/corvane_h.h"
-#include "comserver/early_call.h"
-#include "comserver/com_object.h"
-#include "automation/variant_convert.h"
-#include "classes/tarnel.h"
 
 namespace corvane::win32 {
 

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "server/method_table.h"
 #include "automation/com_owners.h"
-#include "registry/hkey_value_win32.h"
 #include "comserver/module.h"
+#include "registry/hkey_value_win32.h"
+#include "server/method_table.h"
 
 namespace corvane::win32 {
 namespace {

@@ -22,8 +22,8 @@ enum class RootKind {
 };
 
 struct Root {
-  Long handle;               // 0x80000000.. as a Long
-  const char16_t* name;      // "HKEY_CURRENT_USER"
+  Long handle;                 // 0x80000000.. as a Long
+  const char16_t* name;        // "HKEY_CURRENT_USER"
   const char16_t* short_name;  // "HKCU"; null for the roots that hold no keys
   RootKind kind;
 };

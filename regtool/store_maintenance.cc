@@ -88,8 +88,7 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
     if (spelled != nullptr) spelled->push_back(as_created);
   }
   if (subkeys != nullptr)
-    if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess)
-      return listed;
+    if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess) return listed;
   if (values != nullptr)
     if (const Result listed = storage.ListValues(id, values); listed != kSuccess) return listed;
   return kSuccess;

@@ -5,8 +5,8 @@
 
 #include "classes/declares.h"
 #include "classes/registry.h"
-#include "server/method_table.h"
 #include "classes/tarnel.h"
+#include "server/method_table.h"
 
 namespace corvane::server {
 namespace {
@@ -98,8 +98,8 @@ constexpr MethodInfo kRegistryMethods[] = {
      }},
     {"getdword", 0x60030004, kGetdwordParams, ResultType::kLong,
      [](void* o, CallFrame& f) {
-       return Variant::OfLong(AsRegistry(o).getdword(f.long_value(0), f.string(1).get(),
-                                                     f.string(2).get()));
+       return Variant::OfLong(
+           AsRegistry(o).getdword(f.long_value(0), f.string(1).get(), f.string(2).get()));
      }},
     {"SaveDword", 0x60030005, kSaveDwordParams, ResultType::kVariant,
      [](void* o, CallFrame& f) {
@@ -107,7 +107,9 @@ constexpr MethodInfo kRegistryMethods[] = {
                                       f.long_value(3));
      }},
     {"DeleteKey", 0x60030006, kRegistryDeleteKeyParams, ResultType::kVariant,
-     [](void* o, CallFrame& f) { return AsRegistry(o).DeleteKey(f.long_value(0), f.string(1).get()); }},
+     [](void* o, CallFrame& f) {
+       return AsRegistry(o).DeleteKey(f.long_value(0), f.string(1).get());
+     }},
     {"DeleteValue", 0x60030007, kDeleteValueParams, ResultType::kVariant,
      [](void* o, CallFrame& f) {
        return AsRegistry(o).DeleteValue(f.long_value(0), f.string(1).get(), f.string(2).get());

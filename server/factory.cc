@@ -7,8 +7,8 @@
 
 #include "classes/declares.h"
 #include "classes/registry.h"
-#include "server/dispatcher.h"
 #include "classes/tarnel.h"
+#include "server/dispatcher.h"
 
 namespace corvane::server {
 namespace {

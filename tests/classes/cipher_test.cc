@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "classes/tarnel.h"
 #include "runtime/text_ops.h"
 #include "tests/support/test_support.h"
-#include "classes/tarnel.h"
 
 namespace corvane {
 namespace {

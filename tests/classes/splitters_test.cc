@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "tests/support/test_support.h"
 #include "classes/tarnel.h"
+#include "tests/support/test_support.h"
 
 namespace corvane {
 namespace {

@@ -2,9 +2,9 @@
 // nested calls, secs changed by a handler, 0 and negative, and an unreadable clock text.
 #include <functional>
 
+#include "classes/tarnel.h"
 #include "platform/clock.h"
 #include "tests/support/test_support.h"
-#include "classes/tarnel.h"
 
 namespace corvane {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "server/corvane_h.h"
 #include "automation/com_owners.h"
+#include "server/corvane_h.h"
 
 namespace corvane::comtest {
 

@@ -4,8 +4,8 @@
 // whose library is loaded as data, so both builds are held to the same tables.
 #include <string>
 
-#include "server/method_table.h"
 #include "comserver/module.h"
+#include "server/method_table.h"
 #include "tests/com/com_support.h"
 #include "tests/com/dll_under_test.h"
 

@@ -167,7 +167,8 @@ TEST(RegFile, DumpRestoreAndCheckKeepTheWholeStore) {
   ASSERT_EQ(ApplyEdits(*store, {set}), kSuccess);
   const std::string copy = ::testing::TempDir() + "corvane-reg-copy";
   ASSERT_EQ(DumpStore(*store, copy), kSuccess);
-  ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kDeleteTree, kLocalMachine, {u"S"}, {}}}), kSuccess);
+  ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kDeleteTree, kLocalMachine, {u"S"}, {}}}),
+            kSuccess);
   EXPECT_EQ(ListKey(*store, kLocalMachine, {u"S"}, nullptr, nullptr, nullptr), kFileNotFound);
   ASSERT_EQ(RestoreStore(*store, copy), kSuccess);
   std::vector<StoredValue> values;
