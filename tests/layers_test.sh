@@ -18,7 +18,7 @@ for row in "$@"; do
   # A failure counts only when the header itself is out of reach, not for some other error.
   if errors=$("$cxx" -std=c++20 -fsyntax-only $flags "$probe" 2>&1); then
     got=compiles
-  elif printf '%s' "$errors" | grep -q "$header: No such file"; then
+  elif printf '%s' "$errors" | grep -F "$header" | grep -Eqi 'no such file|file not found'; then
     got=fails
   else
     got="broken ($errors)"

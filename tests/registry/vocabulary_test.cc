@@ -1,0 +1,45 @@
+// The registry's vocabulary: the root lookups that the classes and the tool make differently,
+// and the path splitter they share.
+#include "registry/vocabulary.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane::registry {
+namespace {
+
+TEST(Vocabulary, RootLookups) {
+  const struct {
+    const char16_t* name;
+    Long exact;  // the classes: full names as written, every root (0: none)
+    Long any;    // the tool: full or short names in any case, roots that hold keys (0: none)
+  } kRows[] = {
+      {u"HKEY_CURRENT_USER", kCurrentUser, kCurrentUser},
+      {u"hkey_current_user", 0, kCurrentUser},
+      {u"HKCU", 0, kCurrentUser},
+      {u"hkcr", 0, kClassesRoot},
+      {u"HKEY_PERFORMANCE_DATA", kPerformanceData, 0},
+      {u"HKEY_DYN_DATA", kDynData, 0},
+      {u"HKEY_CURRENT_USER ", 0, 0},
+      {u"", 0, 0},
+  };
+  for (const auto& row : kRows) {
+    const Root* exact = RootByExactName(row.name);
+    const Root* any = RootByAnyName(row.name);
+    EXPECT_EQ(exact != nullptr ? exact->handle : 0, row.exact) << rt::ToUtf8(row.name);
+    EXPECT_EQ(any != nullptr ? any->handle : 0, row.any) << rt::ToUtf8(row.name);
+  }
+}
+
+TEST(Vocabulary, KeyPathsSplitAtBackslashesWithoutEmptyComponents) {
+  EXPECT_EQ(SplitKeyPath(u"a\\b"), (std::vector<String>{u"a", u"b"}));
+  EXPECT_EQ(SplitKeyPath(u"\\\\a\\\\b\\"), (std::vector<String>{u"a", u"b"}));
+  EXPECT_EQ(SplitKeyPath(u""), std::vector<String>{});
+}
+
+TEST(Vocabulary, DwordDataIsLittleEndianTwosComplement) {
+  EXPECT_EQ(DwordData(-2), std::string("\xFE\xFF\xFF\xFF", 4));
+  EXPECT_EQ(DwordOfData(std::string("\x2A\x00\x00\x80", 4)), static_cast<Long>(0x8000002Au));
+}
+
+}  // namespace
+}  // namespace corvane::registry
