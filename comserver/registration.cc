@@ -36,6 +36,23 @@ void DeleteKeyIfEmpty(const std::wstring& key) {
   RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
 }
 
+// The type library's keys: TypeLib\{lib}\1.0 and the locale keys below it.
+std::wstring LibraryKey() {
+  return L"TypeLib\\" + Widen(server::kLibraryId) + L"\\1.0";
+}
+
+// The library as the platform registered it, filed again so that every lookup finds it: under
+// its own locale (409) and under the neutral one (0), where the universal marshaler and the
+// fallback of a lookup by any other locale look, each naming the DLL by its plain path, and
+// HELPDIR the DLL's folder. (The platform's own entries may carry the \\?\ prefix.)
+bool FileTypeLibrary(const std::wstring& path) {
+  const std::wstring library = LibraryKey();
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  return SetText(library + L"\\409\\" + kOwnSysKindKey, nullptr, path) &&
+         SetText(library + L"\\0\\" + kOwnSysKindKey, nullptr, path) &&
+         SetText(library + L"\\HELPDIR", nullptr, folder);
+}
+
 const wchar_t* const kClassSubkeys[] = {L"InprocServer32", L"ProgID", L"VersionIndependentProgID",
                                         L"TypeLib"};
 
@@ -48,6 +65,7 @@ HRESULT RegisterServer() {
     if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put())))
       return SELFREG_E_TYPELIB;
   }
+  if (!FileTypeLibrary(path)) return SELFREG_E_TYPELIB;
   const std::wstring library_id = Widen(server::kLibraryId);
   for (const server::ClassInfo& cls : server::Classes()) {
     const std::wstring clsid_key = L"CLSID\\" + Widen(cls.class_id);
@@ -75,6 +93,10 @@ HRESULT UnregisterServer() {
     DeleteKeyIfEmpty(prog_id + L"\\CLSID");
     DeleteKeyIfEmpty(prog_id);
   }
+  // The neutral locale's entry is ours; the platform removes the rest of the library's keys.
+  const std::wstring neutral = LibraryKey() + L"\\0";
+  DeleteKeyIfEmpty(neutral + L"\\" + kOwnSysKindKey);
+  DeleteKeyIfEmpty(neutral);
   const HRESULT hr = UnRegisterTypeLib(ParseGuid(server::kLibraryId), 1, 0, 0x409, kOwnSysKind);
   return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS ? S_OK : SELFREG_E_TYPELIB;
 }

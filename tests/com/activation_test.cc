@@ -60,10 +60,19 @@ TEST(Registration, EveryClassKeyReadsBack) {
     EXPECT_EQ(ReadText(row.prog_id, nullptr), row.prog_id);
     EXPECT_EQ(ReadText(std::wstring(row.prog_id) + L"\\CLSID", nullptr), row.clsid);
   }
-  const std::wstring library = L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}\\1.0\\409\\";
-  EXPECT_TRUE(KeyExists(library + win32::kOwnSysKindKey));
-  // The other platform's key belongs to the other build of the DLL.
-  EXPECT_FALSE(KeyExists(library + (win32::kOwnSysKind == SYS_WIN64 ? L"win32" : L"win64")));
+  // The library under its own locale and the neutral one, by the server's plain path, with its
+  // folder as HELPDIR; the other platform's keys belong to the other build of the DLL.
+  const std::wstring version = L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}\\1.0\\";
+  const std::wstring server =
+      ReadText(std::wstring(L"CLSID\\") + kClassRows[0].clsid + L"\\InprocServer32", nullptr);
+  const wchar_t* other = win32::kOwnSysKind == SYS_WIN64 ? L"win32" : L"win64";
+  for (const wchar_t* locale : {L"409\\", L"0\\"}) {
+    SCOPED_TRACE(::testing::Message() << "locale " << locale);
+    EXPECT_EQ(ReadText(version + locale + win32::kOwnSysKindKey, nullptr), server);
+    EXPECT_FALSE(KeyExists(version + locale + other));
+  }
+  EXPECT_EQ(server.rfind(L"\\\\?\\", 0), std::wstring::npos) << "a \\\\?\\ path";
+  EXPECT_EQ(ReadText(version + L"HELPDIR", nullptr), server.substr(0, server.rfind(L'\\')));
   EXPECT_TRUE(KeyExists(L"Interface\\{8CA88E32-C0E8-11D5-B1AB-006097D869EE}"));
 }
 
@@ -74,6 +83,10 @@ TEST(Unregistered, NoKeyIsLeft) {
     EXPECT_FALSE(KeyExists(row.prog_id)) << row.prog_id;
   }
   EXPECT_FALSE(KeyExists(L"TypeLib\\{8CA88E31-C0E8-11D5-B1AB-006097D869EE}"));
+  for (const wchar_t* iid :
+       {L"{8CA88E32-C0E8-11D5-B1AB-006097D869EE}", L"{8CA88E34-C0E8-11D5-B1AB-006097D869EE}",
+        L"{8CA88E36-C0E8-11D5-B1AB-006097D869EE}"})
+    EXPECT_FALSE(KeyExists(std::wstring(L"Interface\\") + iid)) << iid;
   CLSID clsid;
   EXPECT_NE(CLSIDFromProgID(L"Corvane.Tarnel", &clsid), S_OK);
 }
