@@ -1,8 +1,9 @@
 // Binding VARIANTARGs to a method's parameters and writing ByRef results back.
 #include "comserver/com_call.h"
 
+#include <array>
 #include <cstring>
-#include <vector>
+#include <utility>
 
 #include "automation/com_owners.h"
 #include "automation/variant_convert.h"
@@ -155,21 +156,55 @@ void WriteBack(const Slot& slot, Target& t) {
   *t.variant_ref = fresh.release();
 }
 
-// Loads the argument `arg` of `param` into `slot`: S_OK, or the binding status.
+// The value an argument stands for: a script's variable followed once.
+const VARIANT& ValueOf(const VARIANTARG* arg) {
+  if (V_VT(arg) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(arg) != nullptr)
+    return *V_VARIANTREF(arg);
+  return *arg;
+}
+
+// Loads a String, Long or Integer parameter straight from a value of its own automation type
+// (by value or by reference), with no Variant in between. False for any other value.
+bool LoadExact(ParamType type, const VARIANT& value, Slot& slot) {
+  const VARTYPE vt = V_VT(&value);
+  if ((vt & VT_BYREF) != 0 && V_BYREF(&value) == nullptr) return false;  // refused below
+  switch (type) {
+    case ParamType::kString:
+      if (vt == VT_BSTR) slot.string = FromBstr(V_BSTR(&value));
+      if (vt == (VT_BYREF | VT_BSTR)) slot.string = FromBstr(*V_BSTRREF(&value));
+      return vt == VT_BSTR || vt == (VT_BYREF | VT_BSTR);
+    case ParamType::kLong:
+      if (vt == VT_I4) slot.long_value = V_I4(&value);
+      if (vt == (VT_BYREF | VT_I4)) slot.long_value = *V_I4REF(&value);
+      return vt == VT_I4 || vt == (VT_BYREF | VT_I4);
+    case ParamType::kInteger:
+      if (vt == VT_I2) slot.integer = V_I2(&value);
+      if (vt == (VT_BYREF | VT_I2)) slot.integer = *V_I2REF(&value);
+      return vt == VT_I2 || vt == (VT_BYREF | VT_I2);
+    default:
+      return false;
+  }
+}
+
+// Loads the argument `arg` of `param` into `slot`, converting it once: S_OK, or the binding
+// status.
 HRESULT LoadParam(const server::ParamInfo& param, VARIANTARG* arg, const Target& t, Slot& slot) {
   try {
     if (param.type == ParamType::kStringArray) {
       LoadArray(slot, t);
       return S_OK;
     }
-    const ForeignKind foreign =
-        param.type == ParamType::kString || param.type == ParamType::kVariant
-            ? ForeignKind::kAsText
-            : ForeignKind::kAsNumber;
-    const HRESULT loaded = server::LoadArgument(slot, FromVariant(*arg, foreign));
+    const ForeignKind foreign = param.type == ParamType::kString || param.type == ParamType::kVariant
+                                    ? ForeignKind::kAsText
+                                    : ForeignKind::kAsNumber;
     if (param.direction == Direction::kByRef && (V_VT(arg) & VT_BYREF) != 0)
       slot.source = [arg, foreign] { return FromVariant(*arg, foreign); };
-    return loaded;
+    if (LoadExact(param.type, ValueOf(arg), slot)) return S_OK;
+    Variant value = FromVariant(*arg, foreign);
+    if (param.type != ParamType::kVariant) return server::LoadArgument(slot, value);
+    if (server::IsMissingArgument(value)) return server::kParamNotOptional;
+    slot.variant = std::move(value);
+    return S_OK;
   } catch (const rt::RuntimeError& error) {
     return server::BindingStatus(error);
   }
@@ -177,8 +212,8 @@ HRESULT LoadParam(const server::ParamInfo& param, VARIANTARG* arg, const Target&
 
 // Binds every argument into `frame`, one runtime value for arguments that are one caller
 // variable: S_OK, or the binding status with the failing argument's index in `bad`.
-HRESULT BindArguments(const MethodInfo& method, VARIANTARG* const* args,
-                      std::vector<Target>& targets, CallFrame& frame, UINT* bad) {
+HRESULT BindArguments(const MethodInfo& method, VARIANTARG* const* args, Target* targets,
+                      CallFrame& frame, UINT* bad) {
   const size_t count = method.params.size();
   for (size_t i = 0; i < count; ++i) {
     if (args[i] == nullptr || IsNullReference(args[i])) {
@@ -207,7 +242,7 @@ HRESULT BindArguments(const MethodInfo& method, VARIANTARG* const* args,
 
 // Writes what the method assigned to its ByRef parameters back into the caller's variables,
 // and the result into `result`: false when memory ran out on the way.
-bool WriteBackAll(const MethodInfo& method, std::vector<Target>& targets, CallFrame& frame,
+bool WriteBackAll(const MethodInfo& method, Target* targets, CallFrame& frame,
                   const server::CallOutcome& outcome, VARIANT* result) {
   try {
     for (size_t i = 0; i < method.params.size(); ++i) {
@@ -231,12 +266,12 @@ bool WriteBackAll(const MethodInfo& method, std::vector<Target>& targets, CallFr
 ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args, VARIANT* result) {
   ComCall call;
   if (result != nullptr) VariantInit(result);
-  std::vector<Target> targets(method.params.size());
+  std::array<Target, CallFrame::kMaxParams> targets;
   CallFrame frame;
-  call.binding = BindArguments(method, args, targets, frame, &call.bad_argument);
+  call.binding = BindArguments(method, args, targets.data(), frame, &call.bad_argument);
   if (call.binding != S_OK) return call;
   call.outcome = server::RunMethod(method, core, frame);
-  if (!WriteBackAll(method, targets, frame, call.outcome, result))
+  if (!WriteBackAll(method, targets.data(), frame, call.outcome, result))
     call.outcome.status = E_OUTOFMEMORY;
   return call;
 }

@@ -1,8 +1,8 @@
 // IDispatch over the method tables: names to dispatch identifiers, and Invoke.
 #include "comserver/dispatch.h"
 
+#include <array>
 #include <string>
-#include <vector>
 
 #include "comserver/com_call.h"
 #include "comserver/error_info.h"
@@ -62,8 +62,8 @@ static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID 
   if (params->cArgs != count) return DISP_E_BADPARAMCOUNT;
 
   // rgvarg holds the arguments in reverse order; named ones come first in it.
-  std::vector<VARIANTARG*> ordered(count, nullptr);
-  std::vector<UINT> source_index(count, 0);
+  std::array<VARIANTARG*, server::CallFrame::kMaxParams> ordered{};
+  std::array<UINT, server::CallFrame::kMaxParams> source_index{};
   const UINT positional = params->cArgs - params->cNamedArgs;
   for (UINT k = 0; k < positional; ++k) {
     source_index[k] = params->cArgs - 1 - k;

@@ -1,7 +1,7 @@
 // Early-bound calls: the vtable entries' arguments handed to the shared call frame.
 #include "comserver/early_call.h"
 
-#include <vector>
+#include <array>
 
 #include "comserver/com_call.h"
 #include "comserver/error_info.h"
@@ -12,10 +12,15 @@ static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_in
                                   std::initializer_list<VARIANTARG> args, VARIANT* result) {
   SetRuntimeErrorInfo(cls, nullptr);
   const server::MethodInfo& method = cls.methods[method_index];
-  std::vector<VARIANTARG> storage(args);
-  std::vector<VARIANTARG*> ordered;
-  for (VARIANTARG& arg : storage)
-    ordered.push_back(&arg);
+  if (args.size() != method.params.size()) return DISP_E_BADPARAMCOUNT;
+  std::array<VARIANTARG, server::CallFrame::kMaxParams> storage;
+  std::array<VARIANTARG*, server::CallFrame::kMaxParams> ordered;
+  size_t i = 0;
+  for (const VARIANTARG& arg : args) {
+    storage[i] = arg;
+    ordered[i] = &storage[i];
+    ++i;
+  }
   const ComCall call = CallMethod(method, core, ordered.data(), result);
   if (call.binding != S_OK) return call.binding;
   if (call.outcome.error_number != 0) SetRuntimeErrorInfo(cls, call.outcome.description.c_str());

@@ -161,6 +161,10 @@ constexpr MethodInfo kDeclaresMethods[] = {
      }},
 };
 
+static_assert(FitsCallFrame(kTarnelMethods) && FitsCallFrame(kRegistryMethods) &&
+                  FitsCallFrame(kDeclaresMethods),
+              "a method has more parameters than a call frame holds");
+
 constexpr ClassInfo kClasses[] = {
     {"Tarnel", "Corvane.Tarnel", "{8CA88E33-C0E8-11D5-B1AB-006097D869EE}", "_Tarnel",
      "{8CA88E32-C0E8-11D5-B1AB-006097D869EE}", kTarnelMethods},

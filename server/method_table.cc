@@ -1,19 +1,25 @@
 // Lookups over the method tables, and the call frame.
 #include "server/method_table.h"
 
+#include <stdexcept>
+
 #include "runtime/convert.h"
 
 namespace corvane::server {
 
 Slot& CallFrame::AddSlot(ParamType type) {
-  Slot& slot = storage_.emplace_back();
+  if (size_ == kMaxParams) throw std::length_error("more parameters than a call frame holds");
+  Slot& slot = storage_[slots_++].emplace();
   slot.type = type;
-  params_.push_back(&slot);
+  params_[size_++] = &slot;
   return slot;
 }
 
 void CallFrame::ShareSlot(size_t earlier_parameter) {
-  params_.push_back(params_.at(earlier_parameter));
+  if (size_ == kMaxParams || earlier_parameter >= size_)
+    throw std::length_error("a call frame's parameter out of range");
+  params_[size_] = params_[earlier_parameter];
+  ++size_;
 }
 
 Long CallFrame::FreshLong(size_t i) {

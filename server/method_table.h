@@ -6,9 +6,10 @@
 // thunk is a method that is not built yet: callers get "not implemented".
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -39,15 +40,24 @@ struct Slot {
   StringArray array;
 };
 
-// The bound arguments of one call, in parameter order.
+// The bound arguments of one call, in parameter order. The slots live in the frame itself, so
+// binding a call allocates nothing beyond what the values hold.
 class CallFrame {
  public:
-  // Adds a fresh slot of `type` for the next parameter and returns it.
+  // The most parameters a method has (held by the tables at compile time).
+  static constexpr size_t kMaxParams = 8;
+
+  CallFrame() = default;
+  CallFrame(const CallFrame&) = delete;
+  CallFrame& operator=(const CallFrame&) = delete;
+
+  // Adds a fresh slot of `type` for the next parameter and returns it. Throws
+  // std::length_error past kMaxParams.
   Slot& AddSlot(ParamType type);
   // Binds the next parameter to an existing slot of an earlier parameter.
   void ShareSlot(size_t earlier_parameter);
 
-  size_t size() const { return params_.size(); }
+  size_t size() const { return size_; }
   Slot& slot(size_t parameter) { return *params_[parameter]; }
 
   // The parameters as the method sees them: reads give the value, assignments mark the slot.
@@ -61,8 +71,10 @@ class CallFrame {
   Long FreshLong(size_t i);
 
  private:
-  std::deque<Slot> storage_;   // stable addresses
-  std::vector<Slot*> params_;  // one per parameter, possibly shared
+  std::array<std::optional<Slot>, kMaxParams> storage_;  // the slots in use come first
+  std::array<Slot*, kMaxParams> params_{};               // one per parameter, possibly shared
+  size_t slots_ = 0;
+  size_t size_ = 0;
 };
 
 struct ParamInfo {
@@ -82,6 +94,13 @@ struct MethodInfo {
   ResultType result;
   Thunk thunk;  // null: not built yet
 };
+
+// True when no method of `methods` has more parameters than a call frame holds.
+constexpr bool FitsCallFrame(std::span<const MethodInfo> methods) {
+  for (const MethodInfo& method : methods)
+    if (method.params.size() > CallFrame::kMaxParams) return false;
+  return true;
+}
 
 struct ClassInfo {
   const char* name;            // "Tarnel"
