@@ -70,8 +70,8 @@ double Row(const char* name, Early early, ITypeInfo* info, IDispatch* object, DI
   const double own = CallsPerSecond(
       [&] {
         UniqueVariant result;
-        return object->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &params, result.get(),
-                              nullptr, nullptr);
+        return object->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &params, result.get(), nullptr,
+                              nullptr);
       },
       budget);
   const double disp = CallsPerSecond(
@@ -101,8 +101,8 @@ int main(int argc, char** argv) {
     }
     ComPtr<ITypeInfo> info;
     tarnel->GetTypeInfo(0, 0x409, info.put());
-    std::printf("%-22s %12s %12s %12s %10s %10s %9s\n", "calls/s", "vtable", "Invoke",
-                "DispInvoke", "vt/Inv", "Inv/Disp", "us/vtable");
+    std::printf("%-22s %12s %12s %12s %10s %10s %9s\n", "calls/s", "vtable", "Invoke", "DispInvoke",
+                "vt/Inv", "Inv/Disp", "us/vtable");
 
     // Encrypt("ab", "p"): the script's way of passing variables, VT_BYREF | VT_VARIANT.
     UniqueVariant text, pass;

@@ -20,7 +20,7 @@ using server::Slot;
 
 // Where an argument came from, and so where a ByRef result goes.
 struct Target {
-  VARIANTARG* arg = nullptr;
+  const VARIANTARG* arg = nullptr;
   VARIANT* variant_ref = nullptr;  // VT_BYREF | VT_VARIANT: the caller's variant
   VARTYPE typed_type = VT_EMPTY;   // VT_BYREF | type: the type without VT_BYREF
   void* typed_ref = nullptr;       // ... and the caller's storage
@@ -30,7 +30,7 @@ struct Target {
   }
 };
 
-Target TargetOf(VARIANTARG* arg) {
+Target TargetOf(const VARIANTARG* arg) {
   Target t;
   t.arg = arg;
   if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) {
@@ -49,7 +49,7 @@ Target TargetOf(VARIANTARG* arg) {
   return t;
 }
 
-bool IsNullReference(VARIANTARG* arg) {
+bool IsNullReference(const VARIANTARG* arg) {
   return (V_VT(arg) & VT_BYREF) != 0 && V_BYREF(arg) == nullptr;
 }
 
@@ -188,15 +188,17 @@ bool LoadExact(ParamType type, const VARIANT& value, Slot& slot) {
 
 // Loads the argument `arg` of `param` into `slot`, converting it once: S_OK, or the binding
 // status.
-HRESULT LoadParam(const server::ParamInfo& param, VARIANTARG* arg, const Target& t, Slot& slot) {
+HRESULT LoadParam(const server::ParamInfo& param, const VARIANTARG* arg, const Target& t,
+                  Slot& slot) {
   try {
     if (param.type == ParamType::kStringArray) {
       LoadArray(slot, t);
       return S_OK;
     }
-    const ForeignKind foreign = param.type == ParamType::kString || param.type == ParamType::kVariant
-                                    ? ForeignKind::kAsText
-                                    : ForeignKind::kAsNumber;
+    const ForeignKind foreign =
+        param.type == ParamType::kString || param.type == ParamType::kVariant
+            ? ForeignKind::kAsText
+            : ForeignKind::kAsNumber;
     if (param.direction == Direction::kByRef && (V_VT(arg) & VT_BYREF) != 0)
       slot.source = [arg, foreign] { return FromVariant(*arg, foreign); };
     if (LoadExact(param.type, ValueOf(arg), slot)) return S_OK;
@@ -212,7 +214,7 @@ HRESULT LoadParam(const server::ParamInfo& param, VARIANTARG* arg, const Target&
 
 // Binds every argument into `frame`, one runtime value for arguments that are one caller
 // variable: S_OK, or the binding status with the failing argument's index in `bad`.
-HRESULT BindArguments(const MethodInfo& method, VARIANTARG* const* args, Target* targets,
+HRESULT BindArguments(const MethodInfo& method, const VARIANTARG* const* args, Target* targets,
                       CallFrame& frame, UINT* bad) {
   const size_t count = method.params.size();
   for (size_t i = 0; i < count; ++i) {
@@ -263,7 +265,8 @@ bool WriteBackAll(const MethodInfo& method, Target* targets, CallFrame& frame,
 
 }  // namespace
 
-ComCall CallMethod(const MethodInfo& method, void* core, VARIANTARG* const* args, VARIANT* result) {
+ComCall CallMethod(const MethodInfo& method, void* core, const VARIANTARG* const* args,
+                   VARIANT* result) {
   ComCall call;
   if (result != nullptr) VariantInit(result);
   std::array<Target, CallFrame::kMaxParams> targets;

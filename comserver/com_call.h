@@ -25,8 +25,9 @@ struct ComCall {
   server::CallOutcome outcome;  // status, error number and description of the call itself
 };
 
-// Binds, calls and writes back. `result` (may be null) receives the result; it is cleared first.
-ComCall CallMethod(const server::MethodInfo& method, void* core, VARIANTARG* const* args,
+// Binds, calls and writes back; the VARIANTARGs themselves are only read (writes go to the
+// storage they refer to). `result` (may be null) receives the result; it is cleared first.
+ComCall CallMethod(const server::MethodInfo& method, void* core, const VARIANTARG* const* args,
                    VARIANT* result);
 
 }  // namespace corvane::win32

@@ -62,7 +62,7 @@ static HRESULT InvokeUnguarded(const server::ClassInfo& cls, void* core, DISPID 
   if (params->cArgs != count) return DISP_E_BADPARAMCOUNT;
 
   // rgvarg holds the arguments in reverse order; named ones come first in it.
-  std::array<VARIANTARG*, server::CallFrame::kMaxParams> ordered{};
+  std::array<const VARIANTARG*, server::CallFrame::kMaxParams> ordered{};
   std::array<UINT, server::CallFrame::kMaxParams> source_index{};
   const UINT positional = params->cArgs - params->cNamedArgs;
   for (UINT k = 0; k < positional; ++k) {

@@ -13,14 +13,10 @@ static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_in
   SetRuntimeErrorInfo(cls, nullptr);
   const server::MethodInfo& method = cls.methods[method_index];
   if (args.size() != method.params.size()) return DISP_E_BADPARAMCOUNT;
-  std::array<VARIANTARG, server::CallFrame::kMaxParams> storage;
-  std::array<VARIANTARG*, server::CallFrame::kMaxParams> ordered;
+  std::array<const VARIANTARG*, server::CallFrame::kMaxParams> ordered;
   size_t i = 0;
-  for (const VARIANTARG& arg : args) {
-    storage[i] = arg;
-    ordered[i] = &storage[i];
-    ++i;
-  }
+  for (const VARIANTARG& arg : args)
+    ordered[i++] = &arg;
   const ComCall call = CallMethod(method, core, ordered.data(), result);
   if (call.binding != S_OK) return call.binding;
   if (call.outcome.error_number != 0) SetRuntimeErrorInfo(cls, call.outcome.description.c_str());
@@ -30,40 +26,6 @@ static HRESULT CallEarlyUnguarded(const server::ClassInfo& cls, size_t method_in
 HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
                   std::initializer_list<VARIANTARG> args, VARIANT* result) {
   return Guarded([&] { return CallEarlyUnguarded(cls, method_index, core, args, result); });
-}
-
-VARIANTARG RefTo(VARTYPE type, void* storage) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BYREF | type;
-  V_BYREF(&a) = storage;
-  return a;
-}
-VARIANTARG RefVariant(VARIANT* v) {
-  return RefTo(VT_VARIANT, v);
-}
-VARIANTARG RefBstr(BSTR* b) {
-  return RefTo(VT_BSTR, b);
-}
-VARIANTARG RefLong(LONG* l) {
-  return RefTo(VT_I4, l);
-}
-VARIANTARG RefShort(short* s) {
-  return RefTo(VT_I2, s);
-}
-VARIANTARG RefArray(SAFEARRAY** array) {
-  return RefTo(VT_ARRAY | VT_BSTR, array);
-}
-VARIANTARG ValBstr(BSTR b) {
-  VARIANTARG a;
-  V_VT(&a) = VT_BSTR;
-  V_BSTR(&a) = b;  // borrowed: CallMethod only reads it
-  return a;
-}
-VARIANTARG ValLong(LONG l) {
-  VARIANTARG a;
-  V_VT(&a) = VT_I4;
-  V_I4(&a) = l;
-  return a;
 }
 
 void TakeResult(VARIANT* from, BSTR* to) {

@@ -17,14 +17,39 @@ HRESULT CallEarly(const server::ClassInfo& cls, size_t method_index, void* core,
                   std::initializer_list<VARIANTARG> args, VARIANT* result);
 
 // VARIANTARG builders for early-bound calls. RefTo: VT_BYREF | `type` pointing at `storage`.
-VARIANTARG RefTo(VARTYPE type, void* storage);
-VARIANTARG RefVariant(VARIANT* v);
-VARIANTARG RefBstr(BSTR* b);
-VARIANTARG RefLong(LONG* l);
-VARIANTARG RefShort(short* s);
-VARIANTARG RefArray(SAFEARRAY** a);
-VARIANTARG ValBstr(BSTR b);
-VARIANTARG ValLong(LONG l);
+inline VARIANTARG RefTo(VARTYPE type, void* storage) {
+  VARIANTARG a;
+  V_VT(&a) = VT_BYREF | type;
+  V_BYREF(&a) = storage;
+  return a;
+}
+inline VARIANTARG RefVariant(VARIANT* v) {
+  return RefTo(VT_VARIANT, v);
+}
+inline VARIANTARG RefBstr(BSTR* b) {
+  return RefTo(VT_BSTR, b);
+}
+inline VARIANTARG RefLong(LONG* l) {
+  return RefTo(VT_I4, l);
+}
+inline VARIANTARG RefShort(short* s) {
+  return RefTo(VT_I2, s);
+}
+inline VARIANTARG RefArray(SAFEARRAY** array) {
+  return RefTo(VT_ARRAY | VT_BSTR, array);
+}
+inline VARIANTARG ValBstr(BSTR b) {
+  VARIANTARG a;
+  V_VT(&a) = VT_BSTR;
+  V_BSTR(&a) = b;  // borrowed: CallMethod only reads it
+  return a;
+}
+inline VARIANTARG ValLong(LONG l) {
+  VARIANTARG a;
+  V_VT(&a) = VT_I4;
+  V_I4(&a) = l;
+  return a;
+}
 
 // Moves a call's VARIANT result into an early-bound typed result slot.
 void TakeResult(VARIANT* from, BSTR* to);

@@ -3,8 +3,8 @@
 # size and the timed pause's CPU use; under Wine, for each Windows build that this machine can
 # run (each in a fresh prefix of its own tree), the COM call paths of Corvane.dll (early binding,
 # our Invoke, oleaut32's DispInvoke), the pause's CPU use, and the splitters called from
-# VBScript beside VBScript's own Split; last, the registry workload on the embedded store and on
-# Wine's registry side by side.
+# VBScript beside VBScript's own Split, and the vtable call's cost over the native dispatcher's;
+# last, the registry workload on the embedded store and on Wine's registry side by side.
 #   scripts/bench.sh [SECONDS_PER_COM_PATH]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +17,10 @@ echo "== native splitters (time per element by text size)"
 "$root/build/native/bench/splitters_benchmark"
 echo "== native timed pause (CPU seconds per second of pause)"
 "$root/build/native/bench/pause_benchmark"
+echo "== native dispatcher beside a direct call (Encrypt of \"ab\")"
+"$root/build/native/bench/dispatch_benchmark" --benchmark_format=csv 2>/dev/null |
+  tee "$root/build/native/dispatch_bench.csv" | awk -F, 'NR > 1 { gsub(/"/, "", $1); printf "%-34s %10.1f ns\n", $1, $3 }'
+native_ns=$(awk -F, '$1 ~ /dispatcher_by_dispid/ { print $3 }' "$root/build/native/dispatch_bench.csv")
 columns=(store)
 "$root/build/native/bench/registry_bench" 1 >"$root/build/native/registry_bench.txt"
 
@@ -31,7 +35,10 @@ for kind in win64 win32; do
   rm -rf "$tree/wineprefix"
   "$tree/wine" wineboot -i >/dev/null 2>&1 || true
   "$tree/wine" regsvr32 /s "$tree/bin/Corvane.dll"
-  "$tree/wine" "$tree/bin/com_benchmark.exe" "${1:-1}"
+  "$tree/wine" "$tree/bin/com_benchmark.exe" "${1:-1}" | tr -d '\r' | tee "$tree/com_bench.txt"
+  wine_us=$(awk '/^vtable Encrypt:/ { print $3 }' "$tree/com_bench.txt")
+  awk -v w="$wine_us" -v n="$native_ns" 'BEGIN {
+    printf "vtable Encrypt under Wine / native dispatcher: %.0f ns / %.0f ns = %.2f\n", w * 1000, n, w * 1000 / n }' 
   "$tree/wine" "$tree/bin/registry_bench.exe" 1 | tr -d '\r' >"$tree/registry_bench.txt"
   columns+=("$kind")
   echo "-- splitters through COM from VBScript, beside VBScript's Split"
