@@ -156,36 +156,6 @@ void WriteBack(const Slot& slot, Target& t) {
   *t.variant_ref = fresh.release();
 }
 
-// The value an argument stands for: a script's variable followed once.
-const VARIANT& ValueOf(const VARIANTARG* arg) {
-  if (V_VT(arg) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(arg) != nullptr)
-    return *V_VARIANTREF(arg);
-  return *arg;
-}
-
-// Loads a String, Long or Integer parameter straight from a value of its own automation type
-// (by value or by reference), with no Variant in between. False for any other value.
-bool LoadExact(ParamType type, const VARIANT& value, Slot& slot) {
-  const VARTYPE vt = V_VT(&value);
-  if ((vt & VT_BYREF) != 0 && V_BYREF(&value) == nullptr) return false;  // refused below
-  switch (type) {
-    case ParamType::kString:
-      if (vt == VT_BSTR) slot.string = FromBstr(V_BSTR(&value));
-      if (vt == (VT_BYREF | VT_BSTR)) slot.string = FromBstr(*V_BSTRREF(&value));
-      return vt == VT_BSTR || vt == (VT_BYREF | VT_BSTR);
-    case ParamType::kLong:
-      if (vt == VT_I4) slot.long_value = V_I4(&value);
-      if (vt == (VT_BYREF | VT_I4)) slot.long_value = *V_I4REF(&value);
-      return vt == VT_I4 || vt == (VT_BYREF | VT_I4);
-    case ParamType::kInteger:
-      if (vt == VT_I2) slot.integer = V_I2(&value);
-      if (vt == (VT_BYREF | VT_I2)) slot.integer = *V_I2REF(&value);
-      return vt == VT_I2 || vt == (VT_BYREF | VT_I2);
-    default:
-      return false;
-  }
-}
-
 // Loads the argument `arg` of `param` into `slot`, converting it once: S_OK, or the binding
 // status.
 HRESULT LoadParam(const server::ParamInfo& param, const VARIANTARG* arg, const Target& t,
@@ -201,12 +171,7 @@ HRESULT LoadParam(const server::ParamInfo& param, const VARIANTARG* arg, const T
             : ForeignKind::kAsNumber;
     if (param.direction == Direction::kByRef && (V_VT(arg) & VT_BYREF) != 0)
       slot.source = [arg, foreign] { return FromVariant(*arg, foreign); };
-    if (LoadExact(param.type, ValueOf(arg), slot)) return S_OK;
-    Variant value = FromVariant(*arg, foreign);
-    if (param.type != ParamType::kVariant) return server::LoadArgument(slot, value);
-    if (server::IsMissingArgument(value)) return server::kParamNotOptional;
-    slot.variant = std::move(value);
-    return S_OK;
+    return server::LoadArgument(slot, FromVariant(*arg, foreign));
   } catch (const rt::RuntimeError& error) {
     return server::BindingStatus(error);
   }

@@ -34,6 +34,8 @@ class Variant {
   Long long_value() const { return std::get<Long>(value_); }
   double double_value() const { return std::get<double>(value_); }
   const String& string() const { return std::get<String>(value_); }
+  // The stored String moved out of a Variant that is about to go.
+  String TakeString() && { return std::move(std::get<String>(value_)); }
   Long error_code() const { return std::get<ErrorTag>(value_).scode; }
 
   bool operator==(const Variant& other) const = default;

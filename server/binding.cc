@@ -2,6 +2,7 @@
 #include "server/binding.h"
 
 #include <new>
+#include <utility>
 
 #include "runtime/convert.h"
 
@@ -60,6 +61,18 @@ Status LoadArgument(Slot& slot, const Variant& value) {
     return BindingStatus(error);
   }
   return kOk;
+}
+
+Status LoadArgument(Slot& slot, Variant&& value) {
+  if (slot.type == ParamType::kVariant && !IsMissingArgument(value)) {
+    slot.variant = std::move(value);
+    return kOk;
+  }
+  if (slot.type == ParamType::kString && value.kind() == VariantKind::kString) {
+    slot.string = std::move(value).TakeString();
+    return kOk;
+  }
+  return LoadArgument(slot, std::as_const(value));
 }
 
 CallOutcome RunMethod(const MethodInfo& method, void* object, CallFrame& frame) {

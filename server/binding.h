@@ -30,6 +30,9 @@ bool IsMissingArgument(const Variant& value);
 // Binds a caller's value to a scalar or Variant slot: kParamNotOptional for an omitted
 // argument, the BindingStatus of a failed conversion, or kOk.
 Status LoadArgument(Slot& slot, const Variant& value);
+// The same for a value that is not needed afterwards: a String parameter or a Variant parameter
+// takes it over without copying its text.
+Status LoadArgument(Slot& slot, Variant&& value);
 
 // The earlier parameter whose slot parameter `i` shares, or -1. Only ByRef parameters of one
 // type bound to one caller variable (`same_variable(earlier)` is true) share a value; a ByVal
