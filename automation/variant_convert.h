@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "runtime/string_array.h"
-#include "runtime/variant.h"
+#include "corvane/string_array.h"
+#include "corvane/variant.h"
 
 namespace corvane::win32 {
 

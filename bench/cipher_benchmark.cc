@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 
 namespace {
 

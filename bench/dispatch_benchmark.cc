@@ -3,8 +3,8 @@
 // dispatcher, with the caller's variables as arguments.
 #include <benchmark/benchmark.h>
 
-#include "classes/tarnel.h"
-#include "server/dispatcher.h"
+#include "corvane/tarnel.h"
+#include "corvane/dispatcher.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <time.h>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 
 namespace {
 

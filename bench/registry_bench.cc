@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "classes/declares.h"
-#include "classes/registry.h"
-#include "registry/registry_api.h"
+#include "corvane/declares.h"
+#include "corvane/registry.h"
+#include "corvane/registry_api.h"
 #ifndef _WIN32
 #include "registry/registry_store.h"
 #endif

@@ -3,7 +3,7 @@
 // largest text it cuts whole.
 #include <benchmark/benchmark.h>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "runtime/ansi.h"
-#include "runtime/by_ref.h"
+#include "corvane/by_ref.h"
 
 namespace corvane::registry {
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
 #include "runtime/error_modes.h"

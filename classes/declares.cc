@@ -1,11 +1,11 @@
 // Declares: key path resolution, the root-name and message tables, and the eight value methods.
-#include "classes/declares.h"
+#include "corvane/declares.h"
 
 #include <cstring>
 
 #include "classes/ansi_arg.h"
-#include "platform/message_box.h"
-#include "registry/registry_api.h"
+#include "corvane/message_box.h"
+#include "corvane/registry_api.h"
 #include "registry/vocabulary.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"

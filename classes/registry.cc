@@ -1,10 +1,10 @@
 // Registry: the eight handle-based operations, each the call sequence it is.
-#include "classes/registry.h"
+#include "corvane/registry.h"
 
 #include <array>
 
 #include "classes/ansi_arg.h"
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 #include "registry/vocabulary.h"
 #include "runtime/convert.h"
 #include "runtime/text_ops.h"

@@ -1,6 +1,6 @@
 // The scrambler: the characters at even positions, then those at odd positions, each group in
 // its order. Report mode.
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 #include "runtime/convert.h"
 #include "runtime/text_ops.h"
 

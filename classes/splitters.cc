@@ -6,7 +6,7 @@
 // copies the array per element.
 #include <vector>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 #include "runtime/convert.h"
 #include "runtime/error_modes.h"
 #include "runtime/text_ops.h"

@@ -8,8 +8,9 @@
 // while a message posted during it is still handled at once.
 #include <optional>
 
-#include "classes/tarnel.h"
-#include "platform/clock.h"
+#include "corvane/tarnel.h"
+#include "corvane/clock.h"
+#include "runtime/date_text.h"
 
 namespace corvane {
 

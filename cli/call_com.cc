@@ -11,7 +11,7 @@
 #include "automation/variant_convert.h"
 #include "cli/caller.h"
 #include "runtime/errors.h"
-#include "server/status.h"
+#include "corvane/status.h"
 
 namespace corvane::cli {
 namespace {

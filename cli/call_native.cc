@@ -2,7 +2,7 @@
 #include <map>
 
 #include "cli/caller.h"
-#include "server/dispatcher.h"
+#include "corvane/dispatcher.h"
 
 namespace corvane::cli {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "server/status.h"
+#include "corvane/status.h"
 
 namespace corvane::cli {
 

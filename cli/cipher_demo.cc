@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 #include "runtime/ansi.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"

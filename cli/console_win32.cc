@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "cli/console.h"
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::cli {
 

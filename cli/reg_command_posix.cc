@@ -8,7 +8,7 @@
 #include "regtool/reg_file.h"
 #include "regtool/regedit_view.h"
 #include "regtool/store_maintenance.h"
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::cli {
 namespace {

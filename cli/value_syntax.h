@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/dispatcher.h"
+#include "corvane/dispatcher.h"
 
 namespace corvane::cli {
 

@@ -1,9 +1,9 @@
 // The three COM objects. Each interface method is one line: its parameters, in table order, as
 // exact VT_BYREF types (ByRef) or values (ByVal), handed to the shared call frame.
 #include "automation/variant_convert.h"
-#include "classes/declares.h"
-#include "classes/registry.h"
-#include "classes/tarnel.h"
+#include "corvane/declares.h"
+#include "corvane/registry.h"
+#include "corvane/tarnel.h"
 #include "comserver/com_object.h"
 #include "comserver/early_call.h"
 #include "runtime/errors.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/dispatcher.h"
+#include "corvane/dispatcher.h"
 
 namespace corvane::fuzz {
 

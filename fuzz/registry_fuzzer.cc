@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_input.h"
-#include "platform/message_box.h"
+#include "corvane/message_box.h"
 #include "registry/registry_store.h"
 
 namespace corvane::fuzz {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "fuzz/fuzz_input.h"
-#include "platform/clock.h"
+#include "corvane/clock.h"
 #include "runtime/ansi.h"
 
 namespace corvane::fuzz {

@@ -1,7 +1,7 @@
 // The installed ports (clock, message pump, message box), the platform's own unless a host
 // installed others.
-#include "platform/clock.h"
-#include "platform/message_box.h"
+#include "corvane/clock.h"
+#include "corvane/message_box.h"
 
 namespace corvane::platform {
 namespace {

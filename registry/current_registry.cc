@@ -1,5 +1,5 @@
 // The installed registry backend, the platform's own unless a host installed another.
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 
 namespace corvane::registry {
 namespace {

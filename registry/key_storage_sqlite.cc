@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::registry {
 

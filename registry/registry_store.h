@@ -22,7 +22,7 @@
 #include <string>
 
 #include "registry/key_storage.h"
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 
 namespace corvane::registry {
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "registry/key_storage_sqlite.h"
+#include "corvane/store.h"
 #include "registry/registry_store.h"
 
 namespace corvane::registry {
@@ -29,6 +30,14 @@ std::string RegistryStore::DefaultPath() {
     ::mkdir(folder.substr(0, slash).c_str(), 0755);
   ::mkdir(folder.c_str(), 0700);
   return folder + "/registry.db";
+}
+
+std::unique_ptr<RegistryApi> OpenStore(const std::string& path) {
+  return RegistryStore::Open(path);
+}
+
+std::string DefaultStorePath() {
+  return RegistryStore::DefaultPath();
 }
 
 RegistryApi& SystemRegistry() {

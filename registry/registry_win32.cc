@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "registry/hkey_value_win32.h"
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 
 namespace corvane::registry {
 namespace {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "registry/registry_api.h"
-#include "runtime/types.h"
+#include "corvane/registry_api.h"
+#include "corvane/types.h"
 
 namespace corvane::registry {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "registry/vocabulary.h"
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::registry {
 

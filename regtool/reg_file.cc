@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 #include "regtool/regedit_view.h"
 #include "runtime/ansi.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::registry {
 

@@ -7,7 +7,7 @@
 
 #include "registry/key_storage_sqlite.h"
 #include "regtool/store_maintenance.h"
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::registry {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::rt {
 

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "runtime/errors.h"
-#include "runtime/variant.h"
+#include "corvane/variant.h"
 
 namespace corvane::rt {
 

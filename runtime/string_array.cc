@@ -1,5 +1,5 @@
 // The array of String.
-#include "runtime/string_array.h"
+#include "corvane/string_array.h"
 
 #include <new>
 #include <stdexcept>

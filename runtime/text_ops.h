@@ -4,7 +4,7 @@
 // the invalid arguments listed with it.
 #pragma once
 
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::rt {
 

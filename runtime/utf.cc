@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 for hosts and tests.
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::rt {
 

@@ -1,5 +1,5 @@
 // Kind names of the Variant.
-#include "runtime/variant.h"
+#include "corvane/variant.h"
 
 namespace corvane {
 

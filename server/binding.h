@@ -7,7 +7,7 @@
 
 #include "runtime/errors.h"
 #include "server/method_table.h"
-#include "server/status.h"
+#include "corvane/status.h"
 
 namespace corvane::server {
 

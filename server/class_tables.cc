@@ -3,9 +3,9 @@
 // a test under Wine holds this table against the compiled type library.
 #include <array>
 
-#include "classes/declares.h"
-#include "classes/registry.h"
-#include "classes/tarnel.h"
+#include "corvane/declares.h"
+#include "corvane/registry.h"
+#include "corvane/tarnel.h"
 #include "server/method_table.h"
 
 namespace corvane::server {

@@ -1,5 +1,5 @@
 // The native late-binding dispatcher.
-#include "server/dispatcher.h"
+#include "corvane/dispatcher.h"
 
 #include "server/binding.h"
 

@@ -1,14 +1,15 @@
 // The native factory.
-#include "server/factory.h"
+#include "corvane/factory.h"
 
 #include <type_traits>
 
 #include "runtime/errors.h"
+#include "server/method_table.h"
 
-#include "classes/declares.h"
-#include "classes/registry.h"
-#include "classes/tarnel.h"
-#include "server/dispatcher.h"
+#include "corvane/declares.h"
+#include "corvane/registry.h"
+#include "corvane/tarnel.h"
+#include "corvane/dispatcher.h"
 
 namespace corvane::server {
 namespace {

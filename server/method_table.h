@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/by_ref.h"
-#include "runtime/string_array.h"
-#include "runtime/variant.h"
+#include "corvane/by_ref.h"
+#include "corvane/string_array.h"
+#include "corvane/variant.h"
 
 namespace corvane::server {
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/clock.h"
+#include "corvane/clock.h"
 
 namespace corvane::platform {
 namespace {

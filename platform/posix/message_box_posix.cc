@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/message_box.h"
+#include "corvane/message_box.h"
 
 namespace corvane::platform {
 namespace {

@@ -1,7 +1,7 @@
 // The local clock with the locale's separators, and the calling thread's message queue.
 #include <windows.h>
 
-#include "platform/clock.h"
+#include "corvane/clock.h"
 
 namespace corvane::platform {
 namespace {

@@ -2,7 +2,7 @@
 // title.
 #include <windows.h>
 
-#include "platform/message_box.h"
+#include "corvane/message_box.h"
 #include "runtime/ansi.h"
 
 namespace corvane::platform {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::platform {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 #include "runtime/text_ops.h"
 #include "tests/support/test_support.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box.h"
-#include "registry/registry_api.h"
-#include "server/dispatcher.h"
+#include "corvane/message_box.h"
+#include "corvane/registry_api.h"
+#include "corvane/dispatcher.h"
 #ifndef _WIN32
 #include "registry/registry_store.h"
 #endif

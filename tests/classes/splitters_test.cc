@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "classes/tarnel.h"
+#include "corvane/tarnel.h"
 #include "tests/support/test_support.h"
 
 namespace corvane {

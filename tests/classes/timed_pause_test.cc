@@ -2,8 +2,9 @@
 // nested calls, secs changed by a handler, 0 and negative, and an unreadable clock text.
 #include <functional>
 
-#include "classes/tarnel.h"
-#include "platform/clock.h"
+#include "corvane/tarnel.h"
+#include "corvane/clock.h"
+#include "runtime/date_text.h"
 #include "tests/support/test_support.h"
 
 namespace corvane {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 #include "registry/registry_store.h"
 #include "tests/support/failing_registry.h"
 

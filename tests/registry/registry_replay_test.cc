@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 #ifndef _WIN32
 #include "registry/registry_store.h"
 #endif

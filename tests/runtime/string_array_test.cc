@@ -1,5 +1,5 @@
 // The array of String and its resize with preservation.
-#include "runtime/string_array.h"
+#include "corvane/string_array.h"
 
 #include "tests/support/test_support.h"
 

@@ -1,7 +1,7 @@
 // UTF-8 <-> UTF-16: well-formed sequences, and every ill-formed one read as U+FFFD per byte.
 #include <gtest/gtest.h>
 
-#include "runtime/types.h"
+#include "corvane/types.h"
 #include "tests/support/test_support.h"
 
 namespace corvane::rt {

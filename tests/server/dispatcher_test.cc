@@ -1,5 +1,6 @@
 // The native factory and late-binding dispatcher: binding, write-back, aliasing and statuses.
-#include "server/dispatcher.h"
+#include "corvane/dispatcher.h"
+#include "server/method_table.h"
 
 #include <vector>
 

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "registry/registry_api.h"
+#include "corvane/registry_api.h"
 
 namespace corvane::registry {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "runtime/errors.h"
-#include "runtime/types.h"
+#include "corvane/types.h"
 
 namespace corvane::testing {
 

@@ -3,13 +3,14 @@
 
 #include <functional>
 
-#include "runtime/by_ref.h"
-#include "runtime/string_array.h"
-#include "runtime/variant.h"
+#include "corvane/export.h"
+#include "corvane/by_ref.h"
+#include "corvane/string_array.h"
+#include "corvane/variant.h"
 
 namespace corvane {
 
-class Tarnel {
+class CORVANE_API Tarnel {
  public:
   // Holds the caller until the local clock has moved `secs` whole seconds past the second in
   // which the call began, letting the host process its messages on every pass; returns Empty.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "corvane/export.h"
 
 namespace corvane {
 
@@ -20,8 +21,8 @@ namespace rt {
 
 // UTF-8 <-> String, for hosts and tests. Invalid UTF-8 bytes become U+FFFD; an unpaired
 // surrogate is written as U+FFFD.
-String FromUtf8(std::string_view utf8);
-std::string ToUtf8(StringView text);
+CORVANE_API String FromUtf8(std::string_view utf8);
+CORVANE_API std::string ToUtf8(StringView text);
 
 }  // namespace rt
 }  // namespace corvane

@@ -5,12 +5,15 @@
 #include <memory>
 #include <string_view>
 
-#include "server/method_table.h"
+#include "corvane/export.h"
 
 namespace corvane::server {
 
+// A class's row of the method tables (server/method_table.h, inside the library).
+struct ClassInfo;
+
 // One object of one of the three classes.
-class Instance {
+class CORVANE_API Instance {
  public:
   virtual ~Instance() = default;
   const ClassInfo& info() const { return *info_; }
@@ -25,9 +28,9 @@ class Instance {
 };
 
 // A new instance of `cls`.
-std::unique_ptr<Instance> CreateInstance(const ClassInfo& cls);
+CORVANE_API std::unique_ptr<Instance> CreateInstance(const ClassInfo& cls);
 // A new instance by "Corvane.Tarnel" or "{8CA88E33-...}" (case-insensitive; braces optional);
 // null when no class has that identifier.
-std::unique_ptr<Instance> CreateInstance(std::string_view prog_id_or_class_id);
+CORVANE_API std::unique_ptr<Instance> CreateInstance(std::string_view prog_id_or_class_id);
 
 }  // namespace corvane::server

@@ -6,7 +6,8 @@
 
 #include <variant>
 
-#include "runtime/types.h"
+#include "corvane/export.h"
+#include "corvane/types.h"
 
 namespace corvane {
 
@@ -57,6 +58,6 @@ class Variant {
 };
 
 // The name of a kind as the runtime's TypeName gives it ("Empty", "Integer", "String"...).
-const char* TypeName(VariantKind kind);
+CORVANE_API const char* TypeName(VariantKind kind);
 
 }  // namespace corvane

@@ -6,19 +6,20 @@
 // prompt on standard error, returning at once. Hosts and tests install their own.
 #pragma once
 
-#include "runtime/types.h"
+#include "corvane/export.h"
+#include "corvane/types.h"
 
 namespace corvane::platform {
 
-class ModalBox {
+class CORVANE_API ModalBox {
  public:
   virtual ~ModalBox() = default;
   virtual void Show(StringView prompt) = 0;
 };
 
-ModalBox& SystemModalBox();
-ModalBox& CurrentModalBox();
+CORVANE_API ModalBox& SystemModalBox();
+CORVANE_API ModalBox& CurrentModalBox();
 // Null puts the platform's own back. Not synchronised: install before calls begin.
-void InstallModalBox(ModalBox* box);
+CORVANE_API void InstallModalBox(ModalBox* box);
 
 }  // namespace corvane::platform

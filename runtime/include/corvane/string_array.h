@@ -6,11 +6,12 @@
 
 #include <vector>
 
-#include "runtime/types.h"
+#include "corvane/export.h"
+#include "corvane/types.h"
 
 namespace corvane {
 
-class StringArray {
+class CORVANE_API StringArray {
  public:
   struct Bound {
     Long lower;  // lowest index of the dimension

@@ -14,12 +14,13 @@
 #include <functional>
 #include <vector>
 
-#include "runtime/by_ref.h"
-#include "runtime/variant.h"
+#include "corvane/export.h"
+#include "corvane/by_ref.h"
+#include "corvane/variant.h"
 
 namespace corvane {
 
-class Declares {
+class CORVANE_API Declares {
  public:
   // How the key path resolution reaches GetMainKeyHandle: through the object's own interface,
   // so that the callee runs its full call frame; a failure status becomes a runtime error. The

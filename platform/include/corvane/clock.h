@@ -4,12 +4,13 @@
 // another for the whole process; installing null puts the platform's own back.
 #pragma once
 
-#include "runtime/date_text.h"
-#include "runtime/types.h"
+#include "corvane/export.h"
+#include "corvane/local_time.h"
+#include "corvane/types.h"
 
 namespace corvane::platform {
 
-class Clock {
+class CORVANE_API Clock {
  public:
   virtual ~Clock() = default;
   // The current local date and time, with its milliseconds.
@@ -19,7 +20,7 @@ class Clock {
   virtual String TimeSeparator() = 0;
 };
 
-class MessagePump {
+class CORVANE_API MessagePump {
  public:
   virtual ~MessagePump() = default;
   // Lets the host process every message waiting for the calling thread, then returns. Its
@@ -31,13 +32,13 @@ class MessagePump {
 };
 
 // The platform's own ports.
-Clock& SystemClock();
-MessagePump& SystemPump();
+CORVANE_API Clock& SystemClock();
+CORVANE_API MessagePump& SystemPump();
 
 // The ports in use, and their replacement. Not synchronised: install before calls begin.
-Clock& CurrentClock();
-MessagePump& CurrentPump();
-void InstallClock(Clock* clock);
-void InstallPump(MessagePump* pump);
+CORVANE_API Clock& CurrentClock();
+CORVANE_API MessagePump& CurrentPump();
+CORVANE_API void InstallClock(Clock* clock);
+CORVANE_API void InstallPump(MessagePump* pump);
 
 }  // namespace corvane::platform

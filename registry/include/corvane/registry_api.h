@@ -14,7 +14,8 @@
 
 #include <cstdint>
 
-#include "runtime/types.h"
+#include "corvane/export.h"
+#include "corvane/types.h"
 
 namespace corvane::registry {
 
@@ -50,7 +51,7 @@ inline constexpr Long kPerformanceData = static_cast<Long>(0x80000004u);
 inline constexpr Long kCurrentConfig = static_cast<Long>(0x80000005u);
 inline constexpr Long kDynData = static_cast<Long>(0x80000006u);
 
-class RegistryApi {
+class CORVANE_API RegistryApi {
  public:
   virtual ~RegistryApi() = default;
 
@@ -75,11 +76,11 @@ class RegistryApi {
 };
 
 // The platform's own backend: advapi32 on Windows, the embedded store elsewhere.
-RegistryApi& SystemRegistry();
+CORVANE_API RegistryApi& SystemRegistry();
 
 // The backend in use, and its replacement (null: the platform's own). Not synchronised:
 // install before calls begin.
-RegistryApi& CurrentRegistry();
-void InstallRegistry(RegistryApi* registry);
+CORVANE_API RegistryApi& CurrentRegistry();
+CORVANE_API void InstallRegistry(RegistryApi* registry);
 
 }  // namespace corvane::registry

@@ -11,8 +11,12 @@
 #include <string_view>
 #include <variant>
 
-#include "server/factory.h"
-#include "server/status.h"
+#include "corvane/export.h"
+#include "corvane/export.h"
+#include "corvane/factory.h"
+#include "corvane/status.h"
+#include "corvane/string_array.h"
+#include "corvane/variant.h"
 
 namespace corvane::server {
 
@@ -32,8 +36,8 @@ struct DispatchResult {
 // number of arguments, kInvalidPointer for a null argument, kParamNotOptional for an omitted
 // one, kTypeMismatch or kOverflow (with arg_error) for an argument the parameter cannot take,
 // kNotImplemented for a method that is not built yet, RuntimeErrorStatus(n) for a runtime error.
-DispatchResult Invoke(Instance& instance, std::string_view method_name,
+CORVANE_API DispatchResult Invoke(Instance& instance, std::string_view method_name,
                       std::span<Argument* const> args);
-DispatchResult Invoke(Instance& instance, int32_t dispid, std::span<Argument* const> args);
+CORVANE_API DispatchResult Invoke(Instance& instance, int32_t dispid, std::span<Argument* const> args);
 
 }  // namespace corvane::server

@@ -8,12 +8,13 @@
 // getstringx close the key they opened once the value is read (never the caller's own handle).
 #pragma once
 
-#include "runtime/by_ref.h"
-#include "runtime/variant.h"
+#include "corvane/export.h"
+#include "corvane/by_ref.h"
+#include "corvane/variant.h"
 
 namespace corvane {
 
-class Registry {
+class CORVANE_API Registry {
  public:
   // Creates `strPath` under `hKey` and closes it.
   void savekey(ByRef<Long> hKey, ByRef<String> strPath);
