@@ -4,6 +4,8 @@
 #   scripts/install-deps.sh native windows  also MinGW-w64 (i686 and x86_64), Wine (32-bit and
 #                                           64-bit) and Xvfb
 #   ... sanitize                            clang with its sanitizer runtimes
+#   ... package                             what packaging and its tests need: dpkg-dev
+#                                           (shlibdeps), file, lintian, pkg-config, man-db
 set -euo pipefail
 
 sudo_cmd=()
@@ -14,6 +16,7 @@ windows=(libcli11-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wi
          xvfb xauth)
 
 sanitize=(clang libclang-rt-14-dev)
+package=(dpkg-dev file lintian pkg-config man-db)
 
 wanted=()
 for part in "$@"; do
@@ -21,6 +24,7 @@ for part in "$@"; do
     native) wanted+=("${native[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
     sanitize) wanted+=("${sanitize[@]}") ;;
+    package) wanted+=("${package[@]}") ;;
     *) echo "install-deps: unknown part '$part'" >&2; exit 2 ;;
   esac
 done
