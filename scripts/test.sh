@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native (also under the sanitizers), 32-bit Windows and
-# 64-bit Windows trees, and runs every suite: native, a short run of each fuzzer, then each
-# Windows tree under its own Wine loader in a fresh WINEPREFIX.
+# 64-bit Windows trees, and runs every suite: native, the native library's install and Debian
+# packages, a short run of each fuzzer, then each Windows tree under its own Wine loader in a
+# fresh WINEPREFIX.
 #
 # The 64-bit suites always run. The 32-bit suites run where this machine can start the 32-bit
 # loader; elsewhere, or with CORVANE_SKIP_WIN32=1, they are reported as skipped, never as passed.
@@ -9,7 +10,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/install-deps.sh" native windows sanitize
+"$root/scripts/install-deps.sh" native windows sanitize package
 "$root/scripts/build.sh" native
 "$root/scripts/build.sh" sanitize
 "$root/scripts/build.sh" win32
@@ -22,6 +23,9 @@ echo "== native suites"
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
 echo "== native suites under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir "$root/build/sanitize" --output-on-failure || status=1
+echo "== the native library as it ships: installed, used by a consumer project, packaged"
+{ "$root/scripts/package.sh" linux >/dev/null &&
+  "$root/tests/packaging/linux_test.sh" "$root/build/native" "$root/dist"; } || status=1
 echo "== fuzzers: kept regression inputs, then a short run of each (a soak: scripts/fuzz.sh 3600)"
 "$root/scripts/fuzz.sh" "${CORVANE_FUZZ_SECONDS:-15}" || status=1
 
