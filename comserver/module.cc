@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "corvane/types.h"
+
 namespace corvane::win32 {
 namespace {
 
@@ -23,8 +25,13 @@ ITypeLib* LoadOwnTypeLib() {
 
 }  // namespace
 
-std::wstring Widen(const char* text) {
-  return std::wstring(text, text + std::strlen(text));
+std::wstring Widen(std::string_view text) {
+  const String wide = rt::FromUtf8(text);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+std::string Narrow(std::wstring_view text) {
+  return rt::ToUtf8(StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 void SetModule(HMODULE module) {

@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include <string>
+#include <string_view>
+
 #include "server/method_table.h"
 
 namespace corvane::win32 {
@@ -15,8 +18,9 @@ namespace corvane::win32 {
 void SetModule(HMODULE module);
 HMODULE Module();
 
-// An ASCII text as a wide string.
-std::wstring Widen(const char* text);
+// A UTF-8 text (the tables' ASCII texts among them) as a wide string, and back.
+std::wstring Widen(std::string_view text);
+std::string Narrow(std::wstring_view text);
 
 // GUIDs of a class, parsed from the method table's texts.
 GUID ParseGuid(const char* text);

@@ -10,6 +10,7 @@
 #include "comserver/module.h"
 #include "registry/hkey_value_win32.h"
 #include "server/method_table.h"
+#include "server/registration.h"
 
 namespace corvane::win32 {
 namespace {
@@ -38,19 +39,7 @@ void DeleteKeyIfEmpty(const std::wstring& key) {
 
 // The type library's keys: TypeLib\{lib}\1.0 and the locale keys below it.
 std::wstring LibraryKey() {
-  return L"TypeLib\\" + Widen(server::kLibraryId) + L"\\1.0";
-}
-
-// The library as the platform registered it, filed again so that every lookup finds it: under
-// its own locale (409) and under the neutral one (0), where the universal marshaler and the
-// fallback of a lookup by any other locale look, each naming the DLL by its plain path, and
-// HELPDIR the DLL's folder. (The platform's own entries may carry the \\?\ prefix.)
-bool FileTypeLibrary(const std::wstring& path) {
-  const std::wstring library = LibraryKey();
-  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-  return SetText(library + L"\\409\\" + kOwnSysKindKey, nullptr, path) &&
-         SetText(library + L"\\0\\" + kOwnSysKindKey, nullptr, path) &&
-         SetText(library + L"\\HELPDIR", nullptr, folder);
+  return L"TypeLib\\" + Widen(server::kLibraryId) + L"\\" + Widen(server::kLibraryVersion);
 }
 
 const wchar_t* const kClassSubkeys[] = {L"InprocServer32", L"ProgID", L"VersionIndependentProgID",
@@ -58,6 +47,11 @@ const wchar_t* const kClassSubkeys[] = {L"InprocServer32", L"ProgID", L"VersionI
 
 }  // namespace
 
+// The platform registers the library first (its own bookkeeping, and the interfaces' keys).
+// Then every value of the registration is written as the packages write it: the library filed
+// under its own locale (409) and the neutral one (0), where the universal marshaler and the
+// fallback of a lookup by any other locale look, each naming the DLL by its plain path (the
+// platform's own entries may carry the \\?\ prefix), HELPDIR the DLL's folder, and the classes.
 HRESULT RegisterServer() {
   const std::wstring path = ModulePath();
   {
@@ -65,20 +59,13 @@ HRESULT RegisterServer() {
     if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put())))
       return SELFREG_E_TYPELIB;
   }
-  if (!FileTypeLibrary(path)) return SELFREG_E_TYPELIB;
-  const std::wstring library_id = Widen(server::kLibraryId);
-  for (const server::ClassInfo& cls : server::Classes()) {
-    const std::wstring clsid_key = L"CLSID\\" + Widen(cls.class_id);
-    const std::wstring prog_id = Widen(cls.prog_id);
-    const bool ok = SetText(clsid_key, nullptr, Widen(cls.name)) &&
-                    SetText(clsid_key + L"\\InprocServer32", nullptr, path) &&
-                    SetText(clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-                    SetText(clsid_key + L"\\ProgID", nullptr, prog_id) &&
-                    SetText(clsid_key + L"\\VersionIndependentProgID", nullptr, prog_id) &&
-                    SetText(clsid_key + L"\\TypeLib", nullptr, library_id) &&
-                    SetText(prog_id, nullptr, prog_id) &&
-                    SetText(prog_id + L"\\CLSID", nullptr, Widen(cls.class_id));
-    if (!ok) return SELFREG_E_CLASS;
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  const char* platform = sizeof(void*) == 8 ? "win64" : "win32";
+  for (const server::RegistrationValue& entry :
+       server::RegistrationValues(Narrow(path), Narrow(folder), platform)) {
+    if (!SetText(Widen(entry.key), entry.name.empty() ? nullptr : Widen(entry.name).c_str(),
+                 Widen(entry.value)))
+      return SELFREG_E_CLASS;
   }
   return S_OK;
 }
