@@ -21,10 +21,12 @@ case "$kind" in
            "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined"
            -DCORVANE_FUZZ=ON) ;;
   win32) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-                -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane") ;;
+                -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane"
+                -DCORVANE_REGISTRATION_SOURCE="$root/build/native/packaging/registration-source") ;;
   win64) extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
                 -DCORVANE_PEER_DLL="$root/build/win32/bin/Corvane.dll"
-                -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane") ;;
+                -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane"
+                -DCORVANE_REGISTRATION_SOURCE="$root/build/native/packaging/registration-source") ;;
   *) echo "build: unknown kind '$kind'" >&2; exit 2 ;;
 esac
 cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null

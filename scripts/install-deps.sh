@@ -5,7 +5,8 @@
 #                                           64-bit) and Xvfb
 #   ... sanitize                            clang with its sanitizer runtimes
 #   ... package                             what packaging and its tests need: dpkg-dev
-#                                           (shlibdeps), file, lintian, pkg-config, man-db
+#                                           (shlibdeps), file, lintian, pkg-config, man-db,
+#                                           wixl and msitools (Windows Installer), zip
 set -euo pipefail
 
 sudo_cmd=()
@@ -16,7 +17,7 @@ windows=(libcli11-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wi
          xvfb xauth)
 
 sanitize=(clang libclang-rt-14-dev)
-package=(dpkg-dev file lintian pkg-config man-db)
+package=(dpkg-dev file lintian pkg-config man-db wixl msitools zip unzip)
 
 wanted=()
 for part in "$@"; do

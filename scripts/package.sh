@@ -2,12 +2,40 @@
 # Builds what ships into dist/:
 #   scripts/package.sh linux    the Debian packages libcorvane1, libcorvane-dev and corvane,
 #                               from the native tree
-# With no argument, every kind. Each kind builds its tree first.
+#   scripts/package.sh windows  Corvane-<version>-x86.msi and -x64.msi (wixl), and the portable
+#                               archives Corvane-<version>-win32.zip and -win64.zip, from the
+#                               release files of both Windows trees
+# With no argument, every kind. Each kind builds its trees first. CORVANE_PACKAGE_VERSION=a.b.c
+# makes the Windows installers carry another version (the upgrade test's older package).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$root/dist
 kinds=("$@")
-[ ${#kinds[@]} -eq 0 ] && kinds=(linux)
+[ ${#kinds[@]} -eq 0 ] && kinds=(linux windows)
+
+# windows_packages VERSION OUT: the two installers and the two archives of the Windows trees'
+# release files, in OUT.
+windows_packages() {
+  local version=$1 out=$2 stage=$root/build/package-windows
+  local source=$root/build/native/packaging/registration-source
+  rm -rf "$stage" && mkdir -p "$stage/docs" "$out"
+  cp "$root/README.md" "$root/docs/reference.md" "$root/LICENSE" "$stage/docs/"
+  cp "$root/packaging/windows/corvane.wxs" "$stage/"
+  for tree in win32 win64; do
+    mkdir -p "$stage/$tree"
+    cp "$root/build/$tree/release"/{Corvane.dll,Corvane.manifest,corvane.exe} "$stage/$tree/"
+    (cd "$stage" && rm -f "$out/Corvane-$version-$tree.zip" &&
+     mkdir -p "zip/Corvane-$version-$tree" &&
+     cp "$tree"/* docs/* "zip/Corvane-$version-$tree/" &&
+     cd zip && zip -q -r "$out/Corvane-$version-$tree.zip" "Corvane-$version-$tree")
+  done
+  # The x64 package's 32-bit DLL is in INSTALLDIR32; the x86 package's in INSTALLDIR.
+  "$source" wix win64 CorvaneDll64 INSTALLDIR >"$stage/registration-win64.wxi"
+  "$source" wix win32 CorvaneDll32 INSTALLDIR32 >"$stage/registration-win32.wxi"
+  (cd "$stage" && wixl -a x64 -D Version="$version" -D Arch=x64 -o "$out/Corvane-$version-x64.msi" corvane.wxs)
+  "$source" wix win32 CorvaneDll32 INSTALLDIR >"$stage/registration-win32.wxi"
+  (cd "$stage" && wixl -a x86 -D Version="$version" -D Arch=x86 -o "$out/Corvane-$version-x86.msi" corvane.wxs)
+}
 
 mkdir -p "$dist"
 for kind in "${kinds[@]}"; do
@@ -18,6 +46,15 @@ for kind in "${kinds[@]}"; do
       rm -f "$dist"/*.deb
       (cd "$root/build/native" && cpack -G DEB -B "$root/build/native/cpack" >/dev/null)
       mv "$root/build/native/cpack"/*.deb "$dist"/
+      ;;
+    windows)
+      "$root/scripts/install-deps.sh" native windows package
+      "$root/scripts/build.sh" native
+      "$root/scripts/build.sh" win32
+      "$root/scripts/build.sh" win64
+      version=${CORVANE_PACKAGE_VERSION:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/win64/CMakeCache.txt")}
+      rm -f "$dist"/Corvane-*.msi "$dist"/Corvane-*.zip
+      windows_packages "$version" "$dist"
       ;;
     *) echo "package: unknown kind '$kind'" >&2; exit 2 ;;
   esac
