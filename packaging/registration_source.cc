@@ -1,10 +1,15 @@
 // Writes the COM server's registration, from the class tables, in the forms that ship it:
-//   registration-source wix PLATFORM FILE_ID FOLDER_ID   WiX registry entries (an <Include>)
+//   registration-source wix PLATFORM FILE_ID FOLDER_ID [--beside OTHER]
+//                                                        WiX registry entries (an <Include>)
 //                                                        for Corvane.dll installed as file
-//                                                        FILE_ID in the folder FOLDER_ID
+//                                                        FILE_ID in the folder FOLDER_ID;
+//                                                        --beside: in a package that also
+//                                                        registers the OTHER platform's DLL,
+//                                                        which writes the shared keys
 //   registration-source manifest PLATFORM VERSION        the side-by-side assembly manifest of
 //                                                        Corvane.dll (VERSION a.b.c.d)
 // PLATFORM is win32 or win64.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -33,15 +38,27 @@ std::string Xml(std::string_view text) {
 }
 
 // Formatted values of the Registry table: [#file] is the file's full path, [folder] the
-// folder's, which Windows Installer always ends with a backslash.
-void WriteWix(std::string_view platform, std::string_view file_id, std::string_view folder_id) {
+// folder's, which Windows Installer always ends with a backslash. Beside the other platform's
+// DLL, a value of a key that both views share is left to the other DLL's entries when they
+// write it the same (the ProgIDs, the library's name and flags): one package, one writer.
+void WriteWix(std::string_view platform, std::string_view file_id, std::string_view folder_id,
+              std::string_view beside) {
   const std::string path = "[#" + std::string(file_id) + "]";
   const std::string folder = "[" + std::string(folder_id) + "]";
   std::cout << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                "<!-- The registration of Corvane.dll (" << platform << "), from the class tables. -->\n"
                "<Include>\n";
+  const std::vector<RegistrationValue> other =
+      beside.empty() ? std::vector<RegistrationValue>()
+                     : corvane::server::RegistrationValues("", "", beside);
   for (const RegistrationValue& entry :
        corvane::server::RegistrationValues(path, folder, platform)) {
+    const bool left_to_other =
+        !corvane::server::HasOneCopyPerView(entry.key) &&
+        std::any_of(other.begin(), other.end(), [&](const RegistrationValue& o) {
+          return o.key == entry.key && o.name == entry.name && o.value == entry.value;
+        });
+    if (left_to_other) continue;
     std::cout << "  <RegistryValue Root=\"HKCR\" Key=\"" << Xml(entry.key) << "\"";
     if (!entry.name.empty()) std::cout << " Name=\"" << Xml(entry.name) << "\"";
     std::cout << " Type=\"string\" Value=\"" << Xml(entry.value) << "\"/>\n";
@@ -76,12 +93,13 @@ void WriteManifest(std::string_view platform, std::string_view version) {
 int main(int argc, char** argv) {
   const std::string_view mode = argc > 1 ? argv[1] : "";
   const std::string_view platform = argc > 2 ? argv[2] : "";
-  if (mode == "wix" && argc == 5 && (platform == "win32" || platform == "win64")) {
-    WriteWix(platform, argv[3], argv[4]);
+  const bool wix_beside = argc == 7 && std::string_view(argv[5]) == "--beside";
+  if (mode == "wix" && (argc == 5 || wix_beside) && (platform == "win32" || platform == "win64")) {
+    WriteWix(platform, argv[3], argv[4], wix_beside ? argv[6] : "");
   } else if (mode == "manifest" && argc == 4 && (platform == "win32" || platform == "win64")) {
     WriteManifest(platform, argv[3]);
   } else {
-    std::cerr << "usage: registration-source wix win32|win64 FILE_ID FOLDER_ID\n"
+    std::cerr << "usage: registration-source wix win32|win64 FILE_ID FOLDER_ID [--beside win32|win64]\n"
                  "       registration-source manifest win32|win64 VERSION\n";
     return 2;
   }

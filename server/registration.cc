@@ -5,6 +5,11 @@
 
 namespace corvane::server {
 
+bool HasOneCopyPerView(std::string_view key) {
+  return EqualsIgnoringCase(key.substr(0, key.find('\\')), "CLSID") ||
+         EqualsIgnoringCase(key.substr(0, key.find('\\')), "Interface");
+}
+
 std::vector<RegistrationValue> RegistrationValues(std::string_view dll_path,
                                                   std::string_view dll_folder,
                                                   std::string_view platform) {

@@ -32,6 +32,11 @@ inline constexpr const char* kThreadingModel = "Apartment";
 //     and 0 (neutral) for the platform;
 //   Interface\{iid} of each dual interface: its name; ProxyStubClsid and ProxyStubClsid32 (the
 //     universal marshaler); TypeLib with its Version.
+// True when `key` has one copy in each view of the registry, the 32-bit and the 64-bit one
+// (below CLSID and Interface); the rest of HKEY_CLASSES_ROOT (the ProgIDs, TypeLib) is one key
+// that both views share.
+bool HasOneCopyPerView(std::string_view key);
+
 std::vector<RegistrationValue> RegistrationValues(std::string_view dll_path,
                                                   std::string_view dll_folder,
                                                   std::string_view platform);
