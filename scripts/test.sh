@@ -2,7 +2,7 @@
 # Installs what is missing, builds the native (also under the sanitizers), 32-bit Windows and
 # 64-bit Windows trees, and runs every suite: native, the native library's install and Debian
 # packages, a short run of each fuzzer, then each Windows tree under its own Wine loader in a
-# fresh WINEPREFIX.
+# fresh WINEPREFIX, and the Windows packages (installers, archives) in fresh prefixes.
 #
 # The 64-bit suites always run. The 32-bit suites run where this machine can start the 32-bit
 # loader; elsewhere, or with CORVANE_SKIP_WIN32=1, they are reported as skipped, never as passed.
@@ -62,6 +62,10 @@ else
   fi
   CORVANE_SKIP_WIN32=1 ctest --test-dir "$root/build/win32" || status=1
 fi
+
+echo "== Windows packages under Wine: installers, upgrade, removal, registration-free hosts"
+{ "$root/scripts/package.sh" windows-release >/dev/null &&
+  "$root/tests/packaging/windows_test.sh" "$root" "$root/dist"; } || status=1
 
 if [ "$windows_ran" -eq 0 ]; then
   echo "FAILED: no Windows suite could run on this machine"

@@ -190,6 +190,16 @@ for tree in win64 win32; do
   "$loader" "$folder/sxs_host.exe" >"$work/sxs.out" 2>&1 || { cat "$work/sxs.out"; fail "$tree: registration-free host"; }
 done
 
+echo "== the README's manifests are the ones the host and the archive use"
+readme_block() {  # readme_block MARKER: the fenced block after <!-- MARKER --> in the README
+  awk -v marker="<!-- $1 -->" '$0 == marker { found = 1; next }
+    found && /^```/ { if (inblock) exit; inblock = 1; next } inblock { print }' "$root/README.md"
+}
+readme_block "application manifest" | diff -u - "$root/build/win64/tests/packaging/sxs_host.exe.manifest" ||
+  fail "the README's application manifest"
+readme_block "assembly manifest" | diff -u - "$root/build/win64/release/Corvane.manifest" ||
+  fail "the README's Corvane.manifest"
+
 "$win64" wineserver -k 2>/dev/null
 [ $status -eq 0 ] && echo "ALL PASSED"
 exit $status
