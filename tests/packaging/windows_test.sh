@@ -143,7 +143,7 @@ refused=$?
 # The refusal is the launch condition that the message goes with (shown by the installer's
 # interface, which /qn leaves out).
 grep -q 'WIX_DOWNGRADE_DETECTED = {' "$work/downgrade.log" || fail "the downgrade was not detected"
-msiinfo export "$old/Corvane-1.0.0-x64.msi" LaunchCondition |
+msiinfo export "$old/Corvane-1.0.0-x64.msi" LaunchCondition | tr -d '\r' |
   grep -q "^NOT WIX_DOWNGRADE_DETECTED	A newer version of Corvane is already installed.$" ||
   fail "the refusal carries no message"
 cmp -s "$(drive_c)/Program Files/Corvane/Corvane.dll" "$root/build/win64/release/Corvane.dll" ||
