@@ -6,15 +6,19 @@ endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(layers corvane_server corvane_classes corvane_registry corvane_platform corvane_runtime)
-# Every object of the layers goes in, though nothing inside the library calls the public API.
+# The layers in the library, by folder (each one's target is corvane_<folder>). Every object of
+# the layers goes in, though nothing inside the library calls the public API; the public
+# headers are each layer's include/.
+set(public_folders server classes registry platform runtime)
 set(objects "")
-foreach(layer ${layers})
-  list(APPEND objects $<TARGET_OBJECTS:${layer}>)
+foreach(folder ${public_folders})
+  list(APPEND objects $<TARGET_OBJECTS:corvane_${folder}>)
 endforeach()
 add_library(corvane_shared SHARED ${objects})
-foreach(layer ${layers})
-  target_link_libraries(corvane_shared PRIVATE $<TARGET_PROPERTY:${layer},LINK_LIBRARIES>)
+foreach(folder ${public_folders})
+  target_link_libraries(corvane_shared PRIVATE $<TARGET_PROPERTY:corvane_${folder},LINK_LIBRARIES>)
+  target_include_directories(corvane_shared PUBLIC
+                             $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/${folder}/include>)
 endforeach()
 # A symbol that none of the layers defines fails the link, not the host that loads the library
 # (the sanitizers' runtime is the program's, so their trees leave this out).
@@ -26,11 +30,6 @@ set_target_properties(corvane_shared PROPERTIES
   EXPORT_NAME corvane
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR})
-set(public_folders runtime platform registry classes server)
-foreach(folder ${public_folders})
-  target_include_directories(corvane_shared PUBLIC
-                             $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/${folder}/include>)
-endforeach()
 target_include_directories(corvane_shared PUBLIC $<BUILD_INTERFACE:${CORVANE_GENERATED_INCLUDE}>
                                                  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_compile_features(corvane_shared INTERFACE cxx_std_20)
@@ -76,10 +75,10 @@ add_custom_target(corvane_docs ALL DEPENDS ${man_gz} ${changelog_gz})
 install(FILES ${man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
 
 # Each package carries the licence as its copyright file, and the changelog.
+set(package_lib libcorvane1)
+set(package_dev libcorvane-dev)
+set(package_tool corvane)
 foreach(component lib dev tool)
-  set(package_lib libcorvane1)
-  set(package_dev libcorvane-dev)
-  set(package_tool corvane)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package_${component}}
           RENAME copyright COMPONENT ${component})
   install(FILES ${changelog_gz} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package_${component}}

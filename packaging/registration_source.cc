@@ -53,12 +53,9 @@ void WriteWix(std::string_view platform, std::string_view file_id, std::string_v
                      : corvane::server::RegistrationValues("", "", beside);
   for (const RegistrationValue& entry :
        corvane::server::RegistrationValues(path, folder, platform)) {
-    const bool left_to_other =
-        !corvane::server::HasOneCopyPerView(entry.key) &&
-        std::any_of(other.begin(), other.end(), [&](const RegistrationValue& o) {
-          return o.key == entry.key && o.name == entry.name && o.value == entry.value;
-        });
-    if (left_to_other) continue;
+    if (!corvane::server::HasOneCopyPerView(entry.key) &&
+        std::find(other.begin(), other.end(), entry) != other.end())
+      continue;  // left to the other DLL's entries
     std::cout << "  <RegistryValue Root=\"HKCR\" Key=\"" << Xml(entry.key) << "\"";
     if (!entry.name.empty()) std::cout << " Name=\"" << Xml(entry.name) << "\"";
     std::cout << " Type=\"string\" Value=\"" << Xml(entry.value) << "\"/>\n";
@@ -93,10 +90,12 @@ void WriteManifest(std::string_view platform, std::string_view version) {
 int main(int argc, char** argv) {
   const std::string_view mode = argc > 1 ? argv[1] : "";
   const std::string_view platform = argc > 2 ? argv[2] : "";
-  const bool wix_beside = argc == 7 && std::string_view(argv[5]) == "--beside";
-  if (mode == "wix" && (argc == 5 || wix_beside) && (platform == "win32" || platform == "win64")) {
+  const auto is_platform = [](std::string_view p) { return p == "win32" || p == "win64"; };
+  const bool wix_beside =
+      argc == 7 && std::string_view(argv[5]) == "--beside" && is_platform(argv[6]);
+  if (mode == "wix" && (argc == 5 || wix_beside) && is_platform(platform)) {
     WriteWix(platform, argv[3], argv[4], wix_beside ? argv[6] : "");
-  } else if (mode == "manifest" && argc == 4 && (platform == "win32" || platform == "win64")) {
+  } else if (mode == "manifest" && argc == 4 && is_platform(platform)) {
     WriteManifest(platform, argv[3]);
   } else {
     std::cerr << "usage: registration-source wix win32|win64 FILE_ID FOLDER_ID [--beside win32|win64]\n"

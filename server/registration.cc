@@ -6,8 +6,8 @@
 namespace corvane::server {
 
 bool HasOneCopyPerView(std::string_view key) {
-  return EqualsIgnoringCase(key.substr(0, key.find('\\')), "CLSID") ||
-         EqualsIgnoringCase(key.substr(0, key.find('\\')), "Interface");
+  const std::string_view root = key.substr(0, key.find('\\'));
+  return EqualsIgnoringCase(root, "CLSID") || EqualsIgnoringCase(root, "Interface");
 }
 
 std::vector<RegistrationValue> RegistrationValues(std::string_view dll_path,

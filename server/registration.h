@@ -14,6 +14,7 @@ struct RegistrationValue {
   std::string key;    // below HKEY_CLASSES_ROOT
   std::string name;   // empty: the key's default value
   std::string value;  // REG_SZ
+  bool operator==(const RegistrationValue&) const = default;
 };
 
 // The type library's version, as its keys name it.

@@ -6,46 +6,10 @@
 #include <string>
 
 #include "tests/com/com_support.h"
+#include "tests/com/script_site.h"
 
 namespace corvane::comtest {
 namespace {
-
-// The least a script engine needs of its host; it records the first script error.
-class Site final : public IActiveScriptSite {
- public:
-  std::wstring error;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(IActiveScriptSite))) {
-      *object = static_cast<IActiveScriptSite*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR, DWORD, IUnknown**, ITypeInfo**) override {
-    return TYPE_E_ELEMENTNOTFOUND;
-  }
-  HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override {
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* e) override {
-    EXCEPINFO info{};
-    if (error.empty() && SUCCEEDED(e->GetExceptionInfo(&info)))
-      error = info.bstrDescription != nullptr ? ToWide(info.bstrDescription) : L"script error";
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
-};
 
 TEST(JScriptVBArray, ReadsTheArrayAScriptVariableReceives) {
   // sSplit as a script calls it: its variables as VT_BYREF | VT_VARIANT, arguments reversed.
@@ -76,7 +40,7 @@ TEST(JScriptVBArray, ReadsTheArrayAScriptVariableReceives) {
   ASSERT_EQ(
       engine->QueryInterface(__uuidof(IActiveScriptParse), reinterpret_cast<void**>(parse.put())),
       S_OK);
-  Site site;
+  ScriptSite site;
   ASSERT_EQ(parse->InitNew(), S_OK);
   ASSERT_EQ(engine->SetScriptSite(&site), S_OK);
   ASSERT_EQ(parse->ParseScriptText(L"function read(a) { var v = new VBArray(a);"

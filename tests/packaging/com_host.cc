@@ -16,8 +16,10 @@
 #include <string>
 
 #include "automation/com_owners.h"
+#include "corvane/types.h"
 #include "server/corvane_h.h"
 #include "server/method_table.h"
+#include "tests/com/script_site.h"
 
 namespace {
 
@@ -36,14 +38,14 @@ std::wstring Wide(const char* text) {
   return std::wstring(text, text + std::strlen(text));
 }
 
-std::string Narrow(const wchar_t* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) out += static_cast<char>(text[i] < 128 ? text[i] : '?');
-  return out;
+// Wide texts as UTF-8, by the runtime's conversion.
+std::string Utf8(const wchar_t* text, size_t length) {
+  return corvane::rt::ToUtf8(
+      corvane::StringView(reinterpret_cast<const char16_t*>(text), length));
 }
 
 std::string Text(BSTR text) {
-  return text == nullptr ? "" : Narrow(text, SysStringLen(text));
+  return text == nullptr ? "" : Utf8(text, SysStringLen(text));
 }
 
 std::string Hex(HRESULT hr) {
@@ -159,40 +161,6 @@ void LateBound() {
   SysFreeString(info.bstrHelpFile);
 }
 
-// The least a script engine needs of its host.
-class Site final : public IActiveScriptSite {
- public:
-  std::string error;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    *object = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(IActiveScriptSite))
-                  ? static_cast<IActiveScriptSite*>(this)
-                  : nullptr;
-    return *object != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR, DWORD, IUnknown**, ITypeInfo**) override {
-    return TYPE_E_ELEMENTNOTFOUND;
-  }
-  HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override {
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* e) override {
-    EXCEPINFO info{};
-    if (error.empty() && SUCCEEDED(e->GetExceptionInfo(&info)))
-      error = Hex(info.scode) + " " + Text(info.bstrDescription);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
-};
-
 void HostedVBScript() {
   CLSID vbscript{};
   ComPtr<IActiveScript> engine;
@@ -203,7 +171,7 @@ void HostedVBScript() {
       engine->QueryInterface(__uuidof(IActiveScriptParse),
                              reinterpret_cast<void**>(parse.put())) != S_OK)
     return Check(false, "the VBScript engine");
-  Site site;
+  corvane::comtest::ScriptSite site;
   parse->InitNew();
   engine->SetScriptSite(&site);
   engine->SetScriptState(SCRIPTSTATE_STARTED);
@@ -215,7 +183,8 @@ void HostedVBScript() {
                          SCRIPTTEXT_ISEXPRESSION, result.get(), &info);
   const bool ok = site.error.empty() && V_VT(result.get()) == VT_BSTR &&
                   Text(V_BSTR(result.get())) == "bdface";
-  Check(ok, "VBScript CreateObject(\"Corvane.Tarnel\").scramb " + site.error);
+  Check(ok, "VBScript CreateObject(\"Corvane.Tarnel\").scramb " +
+                (ok ? "" : Hex(site.scode) + " " + Utf8(site.error.data(), site.error.size())));
   engine->Close();
 }
 

@@ -49,13 +49,14 @@ drive_c() { echo "$CORVANE_WINEPREFIX/drive_c"; }
 
 # keys: every registry key of ours in the prefix, in each view, with its values, sorted. Ours
 # are the keys below the roots that the packages' registration entries name (CLSID\{...},
-# Interface\{...}, TypeLib\{...}, the ProgIDs). HELPDIR loses its trailing backslash (a
-# package writes a folder as Windows Installer formats it) and names "<a Corvane folder>".
+# Interface\{...}, TypeLib\{...}, the ProgIDs). HELPDIR reads "<a Corvane folder>": a package
+# writes a folder as Windows Installer formats it, with a trailing backslash, and of two DLLs
+# the last one registered names it.
+sed -n 's/.*Key="\([^"]*\)".*/\1/p' "$stage"/registration-*.wxi |
+  awk -F'\\' '{ r = ($1 ~ /^(CLSID|Interface|TypeLib)$/) ? $1 "\\" $2 : $1; print tolower(r) }' |
+  sort -u >"$work/roots"
 keys() {
   "$win64" wineserver -w 2>/dev/null
-  sed -n 's/.*Key="\([^"]*\)".*/\1/p' "$stage"/registration-*.wxi |
-    awk -F'\\' '{ r = ($1 ~ /^(CLSID|Interface|TypeLib)$/) ? $1 "\\" $2 : $1; print tolower(r) }' |
-    sort -u >"$work/roots"
   awk -v roots="$work/roots" '
     BEGIN { while ((getline r < roots) > 0) ours[r] = 1 }
     /^\[/ {
