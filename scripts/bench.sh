@@ -27,7 +27,9 @@ columns=(store)
 for kind in win64 win32; do
   tree=$root/build/$kind
   if [ "$kind" = win32 ] && { [ -n "${CORVANE_SKIP_WIN32:-}" ] || ! "$tree/wine" --can-run; }; then
-    echo "== COM call paths, $kind: skipped, this machine cannot run 32-bit programs"
+    why="this machine cannot run 32-bit programs"
+    [ -s "$root/build/win32-unavailable" ] && why="32-bit Wine could not be installed: $(cat "$root/build/win32-unavailable")"
+    echo "== COM call paths, $kind: skipped, ${CORVANE_SKIP_WIN32_REASON:-$why}"
     continue
   fi
   echo "== COM call paths, $kind: ran under $(grep -m1 '^export WINELOADER=' "$tree/wine" | cut -d= -f2)"

@@ -11,6 +11,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/install-deps.sh" native windows sanitize package
+# Where 32-bit Wine could not be installed, the 32-bit suites are skipped for that reason, as
+# on a machine that cannot run 32-bit programs.
+if [ -s "$root/build/win32-unavailable" ]; then
+  export CORVANE_SKIP_WIN32=1
+  CORVANE_SKIP_WIN32_REASON="32-bit Wine could not be installed: $(head -n 1 "$root/build/win32-unavailable")"
+  export CORVANE_SKIP_WIN32_REASON
+fi
 "$root/scripts/build.sh" native
 "$root/scripts/build.sh" sanitize
 "$root/scripts/build.sh" win32
@@ -55,7 +62,9 @@ if [ -z "${CORVANE_SKIP_WIN32:-}" ] && "$root/build/win32/wine" --can-run; then
   run_windows_suites win32
   windows_ran=1
 else
-  if [ -n "${CORVANE_SKIP_WIN32:-}" ]; then
+  if [ -n "${CORVANE_SKIP_WIN32_REASON:-}" ]; then
+    echo "32-bit suites skipped: $CORVANE_SKIP_WIN32_REASON"
+  elif [ -n "${CORVANE_SKIP_WIN32:-}" ]; then
     echo "32-bit suites skipped: CORVANE_SKIP_WIN32 is set"
   else
     echo "32-bit suites skipped: this machine cannot run 32-bit programs"

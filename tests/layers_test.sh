@@ -2,11 +2,21 @@
 # The build holds the layers: a source compiled with a layer target's include path reaches the
 # headers of its own layer and the layers it links, and an include of a layer above fails.
 # Usage: layers_test.sh CXX "ROW" ... with each ROW "expect|include dirs (:-separated)|header".
+# A header counts as reached only when the compiler finds it in one of the row's folders: one
+# that resolves elsewhere (an installed libcorvane-dev in /usr/include) is out of reach. Every
+# row's header is also planted in a folder searched after the system's, so a check that trusted
+# any successful compile would fail here whatever the machine has installed.
 cxx=$1
 shift
 status=0
-probe=$(mktemp --suffix=.cc)
-trap 'rm -f "$probe"' EXIT
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+probe=$work/probe.cc
+for row in "$@"; do
+  header=${row##*|}
+  mkdir -p "$work/elsewhere/$(dirname "$header")"
+  : >"$work/elsewhere/$header"
+done
 for row in "$@"; do
   expect=${row%%|*}
   rest=${row#*|}
@@ -15,9 +25,13 @@ for row in "$@"; do
   printf '#include "%s"\n' "$header" >"$probe"
   flags=$(printf '%s' "$dirs" | tr ':' '\n' | sed 's/^/-I/' | tr '\n' ' ')
   # shellcheck disable=SC2086
-  # A failure counts only when the header itself is out of reach, not for some other error.
-  if errors=$("$cxx" -std=c++20 -fsyntax-only $flags "$probe" 2>&1); then
-    got=compiles
+  # -H lists each header the compiler opened, the probe's own include first (". path").
+  if errors=$("$cxx" -std=c++20 -fsyntax-only -H $flags -idirafter "$work/elsewhere" "$probe" 2>&1); then
+    found=$(printf '%s\n' "$errors" | sed -n 's/^\. //p' | head -n 1)
+    got=fails
+    for dir in $(printf '%s' "$dirs" | tr ':' ' '); do
+      [ "$found" = "$dir/$header" ] && got=compiles
+    done
   elif printf '%s' "$errors" | grep -F "$header" | grep -Eqi 'no such file|file not found'; then
     got=fails
   else

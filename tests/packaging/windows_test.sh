@@ -25,7 +25,7 @@ work=$(mktemp -d)
 status=0
 trap '"$win64" wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; status=1; }
-skip() { echo "skipped: $* (this machine cannot run 32-bit programs)"; }
+skip() { echo "skipped: $* (${CORVANE_SKIP_WIN32_REASON:-this machine cannot run 32-bit programs})"; }
 msi64=$(ls "$dist"/Corvane-*-x64.msi)
 msi86=$(ls "$dist"/Corvane-*-x86.msi)
 version=$(basename "$msi64" | sed 's/^Corvane-\(.*\)-x64\.msi$/\1/')
