@@ -48,8 +48,15 @@ else
   cat "$work/cmake.log"; fail "consumer by find_package(Corvane 1.1) does not build"
 fi
 pc_dir=$(dirname "$(find "$prefix" -name corvane.pc)")
+pc_cflags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags corvane)
+# The consumer's standard stands: a newer one is not lowered, an older one is told what is needed.
+printf '#include <corvane/corvane.h>\nstatic_assert(__cplusplus > 202002L);\n' |
+  c++ -std=c++23 $pc_cflags -fsyntax-only -x c++ - || fail "corvane.pc lowers -std=c++23"
+printf '#include <corvane/corvane.h>\n' | c++ -std=c++17 $pc_cflags -fsyntax-only -x c++ - 2>&1 |
+  grep -q "Corvane's headers need C++20 or newer" || fail "under C++17 the headers do not say what they need"
+ok "corvane.pc keeps the consumer's standard"
 # shellcheck disable=SC2046
-if c++ -o "$work/by-pkg-config" "$here/consumer/consumer.cc" \
+if c++ -std=c++20 -o "$work/by-pkg-config" "$here/consumer/consumer.cc" \
      $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs corvane) \
      -Wl,-rpath,"$(PKG_CONFIG_PATH=$pc_dir pkg-config --variable=libdir corvane)"; then
   run_consumer pkg-config "$work/by-pkg-config"
