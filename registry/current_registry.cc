@@ -1,19 +1,22 @@
 // The installed registry backend, the platform's own unless a host installed another.
 #include "corvane/registry_api.h"
 
+#include <atomic>
+
 namespace corvane::registry {
 namespace {
 
-RegistryApi* g_registry = nullptr;
+std::atomic<RegistryApi*> g_registry{nullptr};
 
 }  // namespace
 
 RegistryApi& CurrentRegistry() {
-  return g_registry != nullptr ? *g_registry : SystemRegistry();
+  RegistryApi* installed = g_registry.load(std::memory_order_acquire);
+  return installed != nullptr ? *installed : SystemRegistry();
 }
 
 void InstallRegistry(RegistryApi* registry) {
-  g_registry = registry;
+  g_registry.store(registry, std::memory_order_release);
 }
 
 }  // namespace corvane::registry

@@ -8,13 +8,17 @@
 // RootKey(root) names.
 //
 // Every operation returns a result code: 0, 2 when the key, child or value is not there, or the
-// storage's own failure (1015 damaged, 1016 input/output, 5 read-only, 112 full). A failure
-// changes nothing that a transaction had not yet committed.
+// storage's own failure (1015 damaged, 1016 input/output or busy past the call's deadline, 5
+// read-only, 112 full). A failure changes nothing that a transaction had not yet committed.
+//
+// A storage is used by one thread at a time (the store's lock); it keeps no state between calls
+// that another thread could see half-made.
 //
 // Implementations: SQLite (key_storage_sqlite.h), the file store of the POSIX build; memory
 // (key_storage_memory.h), for tests and the model fuzzer.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -24,6 +28,7 @@
 namespace corvane::registry {
 
 using KeyId = int64_t;
+using Deadline = std::chrono::steady_clock::time_point;
 
 // The key of a root that holds keys (HKEY_CLASSES_ROOT is 1 ... HKEY_CURRENT_CONFIG 6).
 inline KeyId RootKey(const Root& root) {
@@ -34,8 +39,10 @@ class KeyStorage {
  public:
   virtual ~KeyStorage() = default;
 
-  // The result that every operation gives when the storage cannot be used; 0 when it can.
-  virtual Result health() const = 0;
+  // Begins one call of the registry, which must be over by `deadline`, waits for other
+  // processes included: 0 when the storage can be used, else the result that every operation
+  // of the call gives. A storage that a busy moment kept from being set up tries again here.
+  virtual Result Begin(Deadline deadline) = 0;
 
   // The child of `parent` called `name`: its identifier, and (when `spelled` is not null) its
   // name as it was created. 2 when there is none.

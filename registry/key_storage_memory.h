@@ -12,7 +12,7 @@ class MemoryStorage final : public KeyStorage {
  public:
   MemoryStorage();
 
-  Result health() const override { return kSuccess; }
+  Result Begin(Deadline) override { return kSuccess; }
   Result FindChild(KeyId parent, StringView name, KeyId* child, String* spelled) override;
   Result AddChild(KeyId parent, StringView name, KeyId* child) override;
   Result KeyExists(KeyId key) override;

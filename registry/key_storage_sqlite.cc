@@ -5,8 +5,10 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "corvane/types.h"
@@ -28,6 +30,11 @@ constexpr Result kDiskFull = 112;
 constexpr Result kRegistryCorrupt = 1015;
 constexpr Result kRegistryIoFailed = 1016;
 
+// The schema version that user_version holds once a store is set up as below. A store at this
+// version is used as it is: opening it writes nothing. Version 0 is a new file, or a store from
+// before the guards, which gets them once.
+constexpr int kSchemaVersion = 2;
+
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
     "  id INTEGER PRIMARY KEY AUTOINCREMENT,"  // never reused: a stale handle stays stale
@@ -45,31 +52,37 @@ const char* const kSchema =
     "  PRIMARY KEY(key, fold)) WITHOUT ROWID;"
     // The next value's place in its key is found from this index, not by reading every value.
     "CREATE INDEX IF NOT EXISTS vals_order ON vals(key, seq);"
+    // The tree's guards, whatever writes to the file: no value without its key, no key without
+    // its parent, no key deleted while it has subkeys, and a key's values go with it.
+    "CREATE TRIGGER IF NOT EXISTS vals_need_key BEFORE INSERT ON vals"
+    "  WHEN NOT EXISTS (SELECT 1 FROM keys WHERE id = NEW.key)"
+    "  BEGIN SELECT RAISE(ABORT, 'the value''s key is gone'); END;"
+    "CREATE TRIGGER IF NOT EXISTS vals_keep_key BEFORE UPDATE OF key ON vals"
+    "  WHEN NOT EXISTS (SELECT 1 FROM keys WHERE id = NEW.key)"
+    "  BEGIN SELECT RAISE(ABORT, 'the value''s key is gone'); END;"
+    "CREATE TRIGGER IF NOT EXISTS keys_need_parent BEFORE INSERT ON keys"
+    "  WHEN NEW.parent <> 0 AND NOT EXISTS (SELECT 1 FROM keys WHERE id = NEW.parent)"
+    "  BEGIN SELECT RAISE(ABORT, 'the key''s parent is gone'); END;"
+    "CREATE TRIGGER IF NOT EXISTS keys_keep_parent BEFORE UPDATE OF parent ON keys"
+    "  WHEN NEW.parent <> 0 AND NOT EXISTS (SELECT 1 FROM keys WHERE id = NEW.parent)"
+    "  BEGIN SELECT RAISE(ABORT, 'the key''s parent is gone'); END;"
+    "CREATE TRIGGER IF NOT EXISTS keys_leave_last BEFORE DELETE ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent = OLD.id)"
+    "  BEGIN SELECT RAISE(ABORT, 'the key has subkeys'); END;"
+    "CREATE TRIGGER IF NOT EXISTS keys_take_values AFTER DELETE ON keys"
+    "  BEGIN DELETE FROM vals WHERE key = OLD.id; END;"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES"
     "  (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT'),"
     "  (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'),"
     "  (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
     "  (4, 0, 'HKEY_USERS', 'HKEY_USERS'),"
-    "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');";
+    "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');"
+    "PRAGMA user_version = 2;";
 
 StoreFault g_fault = nullptr;
 
-// Runs one SQLite call, retrying while the database is busy (after `reset`); the seam may
-// answer in its place.
-template <class Call, class Reset>
-int WithRetries(const char* sql, Call call, Reset reset) {
-  auto once = [&] {
-    if (g_fault != nullptr)
-      if (const int injected = g_fault(sql); injected != 0) return injected;
-    return call();
-  };
-  int rc = once();
-  for (int tries = 0; (rc & 0xFF) == SQLITE_BUSY && tries < 50; ++tries) {
-    reset();
-    sqlite3_sleep(20);
-    rc = once();
-  }
-  return rc;
+bool IsBusy(int rc) {
+  return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
 }
 
 std::string FoldedUtf8(StringView name) {
@@ -101,7 +114,7 @@ void SetStoreFault(StoreFault fault) {
 // A prepared statement of the storage, reset and cleared when it goes out of scope.
 class SqliteStorage::Statement {
  public:
-  Statement(SqliteStorage& storage, const char* sql) : sql_(sql) {
+  Statement(SqliteStorage& storage, const char* sql) : storage_(storage), sql_(sql) {
     UniqueStmt& cached = storage.statements_[sql];
     if (!cached)
       sqlite3_prepare_v3(storage.db_.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, cached.put(),
@@ -135,13 +148,13 @@ class SqliteStorage::Statement {
   // SQLITE_ERROR.
   int Step() {
     if (stmt_ == nullptr) return SQLITE_ERROR;
-    return WithRetries(
+    return storage_.WithRetries(
         sql_, [this] { return sqlite3_step(stmt_); }, [this] { sqlite3_reset(stmt_); });
   }
   // Steps a statement that changes rows: 0, or the failure's result.
   Result Run() {
     const int rc = Step();
-    return rc == SQLITE_DONE ? kSuccess : ResultOfSqlite(rc);
+    return rc == SQLITE_DONE ? kSuccess : storage_.Failed(rc);
   }
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
   String Text(int column) {
@@ -155,11 +168,14 @@ class SqliteStorage::Statement {
   }
 
  private:
+  SqliteStorage& storage_;
   const char* sql_;
   sqlite3_stmt* stmt_ = nullptr;
 };
 
-SqliteStorage::SqliteStorage(std::string path) : path_(std::move(path)) {
+SqliteStorage::SqliteStorage(std::string path)
+    : path_(std::move(path)),
+      deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(10)) {
   health_ = Connect();
 }
 
@@ -172,7 +188,7 @@ Result SqliteStorage::FindChild(KeyId parent, StringView name, KeyId* child, Str
   find.Bind(1, parent).Bind(2, FoldedUtf8(name));
   const int rc = find.Step();
   if (rc == SQLITE_DONE) return kFileNotFound;
-  if (rc != SQLITE_ROW) return ResultOfSqlite(rc);
+  if (rc != SQLITE_ROW) return Failed(rc);
   *child = find.Int(0);
   if (spelled != nullptr) *spelled = find.Text(1);
   return kSuccess;
@@ -191,14 +207,14 @@ Result SqliteStorage::KeyExists(KeyId key) {
   exists.Bind(1, key);
   const int rc = exists.Step();
   if (rc == SQLITE_ROW) return kSuccess;
-  return rc == SQLITE_DONE ? kFileNotFound : ResultOfSqlite(rc);
+  return rc == SQLITE_DONE ? kFileNotFound : Failed(rc);
 }
 
 Result SqliteStorage::HasChildren(KeyId key, bool* any) {
   Statement children(*this, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
   children.Bind(1, key);
   const int rc = children.Step();
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return ResultOfSqlite(rc);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Failed(rc);
   *any = rc == SQLITE_ROW;
   return kSuccess;
 }
@@ -217,7 +233,7 @@ Result SqliteStorage::ReadValue(KeyId key, StringView name, StoredValue* value) 
   select.Bind(1, key).Bind(2, FoldedUtf8(name));
   const int rc = select.Step();
   if (rc == SQLITE_DONE) return kFileNotFound;
-  if (rc != SQLITE_ROW) return ResultOfSqlite(rc);
+  if (rc != SQLITE_ROW) return Failed(rc);
   value->name = select.Text(0);
   value->type = static_cast<uint32_t>(select.Int(1));
   value->data = select.Blob(2);
@@ -252,7 +268,7 @@ Result SqliteStorage::ListChildren(KeyId key, std::vector<String>* names) {
   int rc;
   while ((rc = list.Step()) == SQLITE_ROW)
     names->push_back(list.Text(0));
-  return rc == SQLITE_DONE ? kSuccess : ResultOfSqlite(rc);
+  return rc == SQLITE_DONE ? kSuccess : Failed(rc);
 }
 
 Result SqliteStorage::ListValues(KeyId key, std::vector<StoredValue>* values) {
@@ -262,13 +278,23 @@ Result SqliteStorage::ListValues(KeyId key, std::vector<StoredValue>* values) {
   int rc;
   while ((rc = list.Step()) == SQLITE_ROW)
     values->push_back({list.Text(0), static_cast<uint32_t>(list.Int(1)), list.Blob(2)});
-  return rc == SQLITE_DONE ? kSuccess : ResultOfSqlite(rc);
+  return rc == SQLITE_DONE ? kSuccess : Failed(rc);
+}
+
+Result SqliteStorage::Begin(Deadline deadline) {
+  deadline_ = deadline;
+  if (health_ != kSuccess) return health_;
+  if (!set_up_) {
+    if (const Result r = SetUp(); r != kSuccess) return r;
+    set_up_ = true;
+  }
+  return kSuccess;
 }
 
 Result SqliteStorage::Transaction(const std::function<Result()>& body) {
   if (health_ != kSuccess) return health_;
   int rc = Exec("BEGIN IMMEDIATE");
-  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+  if (rc != SQLITE_OK) return Failed(rc);
   const Result result = body();
   if (result != kSuccess) {
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -277,9 +303,27 @@ Result SqliteStorage::Transaction(const std::function<Result()>& body) {
   rc = Exec("COMMIT");
   if (rc != SQLITE_OK) {
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    return ResultOfSqlite(rc);
+    return Failed(rc);
   }
   return kSuccess;
+}
+
+// Runs one SQLite call through the seam; while the database is busy (and SQLite's own busy
+// handler has given up or was not asked), tries again after `reset` until the call's deadline.
+template <class Call, class Reset>
+int SqliteStorage::WithRetries(const char* sql, Call call, Reset reset) {
+  auto once = [&] {
+    if (g_fault != nullptr)
+      if (const int injected = g_fault(sql); injected != 0) return injected;
+    return call();
+  };
+  int rc = once();
+  while (IsBusy(rc) && std::chrono::steady_clock::now() < deadline_) {
+    reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    rc = once();
+  }
+  return rc;
 }
 
 // A transaction statement (BEGIN, COMMIT), through the seam and the retries.
@@ -288,38 +332,85 @@ int SqliteStorage::Exec(const char* sql) {
       sql, [&] { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }, [] {});
 }
 
+// SQLite's busy handler: waits a little and asks again while the call's deadline allows.
+int SqliteStorage::OnBusy(void* self, int count) {
+  const auto* storage = static_cast<const SqliteStorage*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= storage->deadline_) return 0;
+  const auto step = std::chrono::milliseconds(std::min(1 << std::min(count, 5), 20));
+  std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(step, storage->deadline_ - now));
+  return 1;
+}
+
+Result SqliteStorage::Failed(int rc) {
+  const Result result = ResultOfSqlite(rc);
+  if (result == kRegistryCorrupt && !said_damaged_) {
+    said_damaged_ = true;
+    Refuse(result, "the database is damaged");
+  }
+  return result;
+}
+
+// Opens the connection; the file is set up by the first call (SetUp).
 Result SqliteStorage::Connect() {
   // A new file is made private first; SQLite then takes it as an empty database.
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd >= 0) ::close(fd);
-  int rc = sqlite3_open_v2(path_.c_str(), db_.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
+  const int rc = sqlite3_open_v2(path_.c_str(), db_.put(),
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
   sqlite3* db = db_.get();
   if (rc != SQLITE_OK) return Refuse(kRegistryIoFailed, sqlite3_errstr(rc));
   if (sqlite3_db_readonly(db, "main") == 1) return Refuse(kAccessDenied, "read-only");
-  sqlite3_busy_timeout(db, 10000);
-  char* message = nullptr;
-  rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                    &message);
-  if (rc == SQLITE_OK) {
-    // An existing file must be a sound database before anything is written into it.
-    UniqueStmt check;
-    rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, check.put(), nullptr);
-    if (rc == SQLITE_OK) {
-      rc = sqlite3_step(check.get());
-      if (rc == SQLITE_ROW) {
-        const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
-        if (verdict == nullptr || std::strcmp(verdict, "ok") != 0)
-          return Refuse(kRegistryCorrupt, "the database is damaged");
-        rc = SQLITE_OK;
-      }
-    }
+  sqlite3_busy_handler(db, &SqliteStorage::OnBusy, this);
+  sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  return kSuccess;
+}
+
+// The first column of the one row that `sql` gives, as text.
+int SqliteStorage::ReadPragma(const char* sql, std::string* value) {
+  UniqueStmt stmt;
+  int rc = sqlite3_prepare_v2(db_.get(), sql, -1, stmt.put(), nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = WithRetries(
+      sql, [&] { return sqlite3_step(stmt.get()); }, [&] { sqlite3_reset(stmt.get()); });
+  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+  *value = text != nullptr ? text : "";
+  return SQLITE_OK;
+}
+
+// Makes the file a store. A store that is set up already is only read: its version, its tables
+// and its journal, no lock needed beside a writer. A new file, or a store from before the
+// guards, is set up in one transaction. A busy moment gives 1016 and leaves the setup to the
+// next call; a file that is not a sound database is refused for good.
+Result SqliteStorage::SetUp() {
+  std::string version, tables, journal;
+  int rc = ReadPragma("PRAGMA user_version", &version);
+  if (rc == SQLITE_OK)
+    rc = ReadPragma(
+        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')",
+        &tables);
+  if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA journal_mode", &journal);
+  if (rc == SQLITE_OK && version == std::to_string(kSchemaVersion) && tables == "2" &&
+      journal == "wal")
+    return kSuccess;
+  if (rc == SQLITE_OK && journal != "wal") {
+    rc = ReadPragma("PRAGMA journal_mode=WAL", &journal);
+    if (rc == SQLITE_OK && journal != "wal") rc = SQLITE_BUSY;  // another connection holds it
   }
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, &message);
+  if (rc == SQLITE_OK) rc = Exec("BEGIN IMMEDIATE");
+  char* message = nullptr;
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
+    if (rc == SQLITE_OK) rc = Exec("COMMIT");
+    if (rc != SQLITE_OK) sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  }
   const std::string reason = message != nullptr ? message : sqlite3_errstr(rc);
   sqlite3_free(message);
-  if (rc != SQLITE_OK) return Refuse(ResultOfSqlite(rc), reason.c_str());
-  return kSuccess;
+  if (rc == SQLITE_OK) return kSuccess;
+  if (IsBusy(rc)) return kRegistryIoFailed;  // not kept: the next call tries again
+  health_ = Refuse(ResultOfSqlite(rc), reason.c_str());
+  return health_;
 }
 
 Result SqliteStorage::Refuse(Result result, const char* reason) {

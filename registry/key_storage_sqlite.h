@@ -1,7 +1,10 @@
 // KeyStorage in a SQLite database file: the registry store of the POSIX build.
 //
 // WAL mode; each transaction is one SQLite transaction, so an acknowledged write survives the
-// process being killed, and several processes can share one file (busy timeout and retries).
+// process being killed, and several processes can share one file: readers take no lock, a
+// writer waits for another within the call's deadline. Opening a store that is set up reads it
+// and writes nothing; a new file is set up by its first call. Opening does not scan the file:
+// damage is found where a call meets it (1015, said once on standard error).
 // Names and text are kept as UTF-8, text data as UTF-16LE blobs. A file that cannot be opened,
 // is read-only or is damaged gives a storage whose health is its error result (1016, 5, 1015),
 // says once on standard error which file and why, and is never written.
@@ -42,7 +45,7 @@ class SqliteStorage final : public KeyStorage {
   explicit SqliteStorage(std::string path);
   ~SqliteStorage() override;
 
-  Result health() const override { return health_; }
+  Result Begin(Deadline deadline) override;
   Result FindChild(KeyId parent, StringView name, KeyId* child, String* spelled) override;
   Result AddChild(KeyId parent, StringView name, KeyId* child) override;
   Result KeyExists(KeyId key) override;
@@ -59,20 +62,34 @@ class SqliteStorage final : public KeyStorage {
   // could not be opened.
   sqlite3* connection() const { return db_.get(); }
   const std::string& path() const { return path_; }
-  // Drops the prepared statements, after the file's contents were replaced underneath them.
-  void ForgetStatements() { statements_.clear(); }
+  // Drops the prepared statements, after the file's contents were replaced underneath them;
+  // the next call looks at the file's setup afresh.
+  void ForgetStatements() {
+    statements_.clear();
+    set_up_ = false;
+  }
 
  private:
   class Statement;
 
   Result Connect();
+  Result SetUp();
+  int ReadPragma(const char* sql, std::string* value);
   Result Refuse(Result result, const char* reason);
+  // The result for SQLite's failure `rc`; damage is said once on standard error.
+  Result Failed(int rc);
   int Exec(const char* sql);
+  template <class Call, class Reset>
+  int WithRetries(const char* sql, Call call, Reset reset);
+  static int OnBusy(void* self, int count);
 
   std::string path_;
   UniqueDb db_;
   std::map<const char*, UniqueStmt> statements_;  // by the SQL text's address, kept for reuse
-  Result health_ = kSuccess;
+  Result health_ = kSuccess;  // a failure that every call gives for good (open, read-only, damage)
+  bool set_up_ = false;       // the file is a store at the current schema version
+  bool said_damaged_ = false;
+  Deadline deadline_;         // the current call's
 };
 
 }  // namespace corvane::registry

@@ -1,6 +1,7 @@
 // The registry's rules over a KeyStorage. See registry_store.h for the rules kept here.
 #include "registry/registry_store.h"
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -12,6 +13,9 @@ namespace {
 
 constexpr uint32_t kKeySetValue = 0x2;
 constexpr Long kFirstHandle = 0x100;
+constexpr Result kBusy = 1016;  // what a call past its deadline answers
+
+std::atomic<int64_t> g_budget_ms{10000};
 
 String FromAnsiText(const char* text) {
   return text == nullptr ? String() : rt::FromAnsi(text);
@@ -31,17 +35,68 @@ std::string StoredText(const uint8_t* data, uint32_t count) {
 
 }  // namespace
 
+// One call of the store: its lock, taken by the call's deadline, and the storage begun for it.
+class RegistryStore::Call {
+ public:
+  explicit Call(RegistryStore& store) : lock_(store.mutex_, std::defer_lock) {
+    const Deadline deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(g_budget_ms.load());
+    const bool locked = lock_.try_lock_until(deadline);
+    result_ = locked ? store.storage_->Begin(deadline) : kBusy;
+    if (locked) store.ready_ = result_;
+  }
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+  bool locked() const { return lock_.owns_lock(); }
+  // 0 when the call may go on; else what it answers.
+  Result result() const { return result_; }
+
+ private:
+  std::unique_lock<std::timed_mutex> lock_;
+  Result result_ = kSuccess;
+};
+
 RegistryStore::RegistryStore(std::unique_ptr<KeyStorage> storage)
-    : storage_(std::move(storage)), next_(kFirstHandle) {}
+    : storage_(std::move(storage)), next_(kFirstHandle) {
+  const Call call(*this);  // sets the storage up, and says why when it cannot be used
+}
+
+void RegistryStore::SetCallBudget(std::chrono::milliseconds budget) {
+  g_budget_ms = budget.count();
+}
+
+Result RegistryStore::health() {
+  const Call call(*this);
+  return call.result();
+}
+
+size_t RegistryStore::open_handles() {
+  const std::lock_guard<std::timed_mutex> lock(mutex_);
+  return handles_.size();
+}
+
+void RegistryStore::CloseAllHandles() {
+  const std::lock_guard<std::timed_mutex> lock(mutex_);
+  handles_.clear();
+}
+
+Result RegistryStore::WithStorage(const std::function<Result(KeyStorage&)>& work) {
+  const Call call(*this);
+  if (call.result() != kSuccess) return call.result();
+  return work(*storage_);
+}
 
 std::unique_ptr<RegistryStore> RegistryStore::InMemory() {
   return std::make_unique<RegistryStore>(std::make_unique<MemoryStorage>());
 }
 
 Result RegistryStore::OpenKey(Long key, const char* subkey, Long* result) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
-  if (!IsEmpty(subkey)) return OpenKeyEx(key, subkey, 0, kKeyAllAccess, result);
+  if (!IsEmpty(subkey)) return Open(key, subkey, kKeyAllAccess, result);
   const Target target = Resolve(key);
   if (target.error != kSuccess) return target.error;
   *result = key;
@@ -50,8 +105,15 @@ Result RegistryStore::OpenKey(Long key, const char* subkey, Long* result) {
 
 Result RegistryStore::OpenKeyEx(Long key, const char* subkey, uint32_t, uint32_t sam,
                                 Long* result) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
+  return Open(key, subkey, sam, result);
+}
+
+// OpenKeyEx within a call.
+Result RegistryStore::Open(Long key, const char* subkey, uint32_t sam, Long* result) {
   const Target target = Resolve(key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) {
@@ -72,6 +134,8 @@ Result RegistryStore::OpenKeyEx(Long key, const char* subkey, uint32_t, uint32_t
 }
 
 Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
   const Target target = Resolve(key);
@@ -85,6 +149,7 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
   KeyId id = target.id;
   const Result r = storage_->Transaction([&]() -> Result {
+    if (const Result r = StillThere(target); r != kSuccess) return r;
     for (const String& name : path) {
       KeyId child = 0;
       Result found = storage_->FindChild(id, name, &child);
@@ -101,6 +166,8 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
 
 Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type,
                                    uint8_t* data, uint32_t* count) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if (reserved != nullptr || (data != nullptr && count == nullptr)) return kInvalidParameter;
   const Target target = Resolve(key);
   if (target.error != kSuccess) return target.error;
@@ -136,6 +203,8 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
 
 Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t type,
                                  const uint8_t* data, uint32_t count) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   const Target target = Resolve(key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
@@ -148,15 +217,22 @@ Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t 
   } else if (count > 0) {
     value.data.assign(reinterpret_cast<const char*>(data), count);
   }
-  return storage_->Transaction([&] { return storage_->WriteValue(target.id, value); });
+  return storage_->Transaction([&]() -> Result {
+    if (const Result r = StillThere(target); r != kSuccess) return r;
+    return storage_->WriteValue(target.id, value);
+  });
 }
 
 Result RegistryStore::CloseKey(Long key) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if (RootByHandle(key) != nullptr) return kSuccess;
   return handles_.erase(key) == 1 ? kSuccess : kInvalidHandle;
 }
 
 Result RegistryStore::DeleteKey(Long key, const char* subkey) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if (subkey == nullptr) return kInvalidParameter;
   const Target target = Resolve(key);
   if (target.error != kSuccess) return target.error;
@@ -164,6 +240,7 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
   std::vector<String> path;
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
   return storage_->Transaction([&]() -> Result {
+    if (const Result r = StillThere(target); r != kSuccess) return r;
     KeyId id = 0;
     if (const Result r = Walk(target.id, path, &id); r != kSuccess) return r;
     if (id == target.id && RootByHandle(key) != nullptr) return kAccessDenied;  // a root itself
@@ -175,18 +252,22 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
 }
 
 Result RegistryStore::DeleteValue(Long key, const char* name) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   const Target target = Resolve(key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if ((target.access & kKeySetValue) == 0) return kAccessDenied;
-  return storage_->Transaction(
-      [&] { return storage_->DeleteValue(target.id, FromAnsiText(name)); });
+  return storage_->Transaction([&]() -> Result {
+    if (const Result r = StillThere(target); r != kSuccess) return r;
+    return storage_->DeleteValue(target.id, FromAnsiText(name));
+  });
 }
 
 RegistryStore::Target RegistryStore::Resolve(Long key) {
   Target t;
-  if (const Result health = storage_->health(); health != kSuccess) {
-    t.error = health;
+  if (ready_ != kSuccess) {
+    t.error = ready_;
   } else if (const Root* root = RootByHandle(key)) {
     if (root->kind == RootKind::kPerformanceData) {
       t.performance = true;
@@ -195,6 +276,7 @@ RegistryStore::Target RegistryStore::Resolve(Long key) {
     } else {
       t.id = RootKey(*root);
       t.access = kKeyAllAccess;
+      t.root = true;
     }
   } else if (const auto found = handles_.find(key); found == handles_.end()) {
     t.error = kInvalidHandle;
@@ -205,6 +287,14 @@ RegistryStore::Target RegistryStore::Resolve(Long key) {
     t.access = found->second.access;
   }
   return t;
+}
+
+// Inside a write's transaction: whether the handle's key is still there (another thread or
+// process may have deleted it since Resolve), 1018 when it is gone. Roots are always there.
+Result RegistryStore::StillThere(const Target& target) {
+  if (target.root) return kSuccess;
+  const Result exists = storage_->KeyExists(target.id);
+  return exists == kFileNotFound ? kKeyDeleted : exists;
 }
 
 // The components of `subkey`: a leading backslash is refused (one is skipped under

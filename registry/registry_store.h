@@ -9,6 +9,12 @@
 // up to 1 MiB. Names and text data are kept in Unicode and converted at the ANSI call, as
 // Windows does. Names are compared without regard to case and kept as they were created.
 //
+// Threads: one store serves any number of threads at once, as the registry does. Each call is
+// one unit under the store's lock: no call sees another's half-done work, and a handle that one
+// thread opened serves every thread. Each call has one deadline (CallBudget, 10 s): waits for
+// the lock, for another process's write and its retries included. Past it the call answers
+// 1016 once; the next call starts afresh.
+//
 // The file store: $CORVANE_REGISTRY, else $XDG_DATA_HOME/corvane/registry.db, else
 // ~/.local/share/corvane/registry.db (the folder is created with mode 0700, the file with 0600).
 // Each write is one transaction of the storage, so an acknowledged write survives the process
@@ -17,8 +23,11 @@
 // never starts an empty store in place of a damaged one.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "registry/key_storage.h"
@@ -39,12 +48,18 @@ class RegistryStore final : public RegistryApi {
   static std::string DefaultPath();
 
   // The result code that every call gives when the store cannot be used; 0 when it can.
-  Result health() const { return storage_->health(); }
+  Result health();
   // The number of handles open in this process (for leak checks).
-  size_t open_handles() const { return handles_.size(); }
+  size_t open_handles();
   // Closes every handle of this process (after the storage's contents were replaced).
-  void CloseAllHandles() { handles_.clear(); }
-  KeyStorage& storage() { return *storage_; }
+  void CloseAllHandles();
+  // Runs `work` on the storage as one call of the store (its lock and deadline), when the
+  // storage can be used; else gives the result every call gives. For the store's maintenance.
+  Result WithStorage(const std::function<Result(KeyStorage&)>& work);
+
+  // The deadline of every call from its start, for all stores of the process (10 s; tests
+  // shorten it). Set it before calls begin.
+  static void SetCallBudget(std::chrono::milliseconds budget);
 
   Result OpenKey(Long key, const char* subkey, Long* result) override;
   Result OpenKeyEx(Long key, const char* subkey, uint32_t options, uint32_t sam,
@@ -63,6 +78,7 @@ class RegistryStore final : public RegistryApi {
   struct Target {
     Result error = kSuccess;   // 0 when the handle can be used
     bool performance = false;  // HKEY_PERFORMANCE_DATA, which holds no keys
+    bool root = false;         // a predefined root, which is never deleted
     KeyId id = 0;
     uint32_t access = 0;
   };
@@ -71,14 +87,21 @@ class RegistryStore final : public RegistryApi {
     uint32_t access;
   };
 
+  class Call;
+
+  // The calls' work within a call (the lock held).
+  Result Open(Long key, const char* subkey, uint32_t sam, Long* result);
   Target Resolve(Long key);
+  Result StillThere(const Target& target);
   Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
   Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
   Long NewHandle(KeyId id, uint32_t access);
 
-  std::unique_ptr<KeyStorage> storage_;
-  std::map<Long, Handle> handles_;
-  Long next_;
+  std::timed_mutex mutex_;  // held by every call (Call) for all that follows
+  std::unique_ptr<KeyStorage> storage_;  // guarded by mutex_
+  std::map<Long, Handle> handles_;       // guarded by mutex_
+  Long next_;                            // guarded by mutex_
+  Result ready_ = kSuccess;              // guarded by mutex_: the current call's Begin result
 };
 
 }  // namespace corvane::registry

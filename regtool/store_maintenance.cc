@@ -75,34 +75,35 @@ Result ApplyOne(KeyStorage& storage, const KeyEdit& edit) {
 Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
                std::vector<String>* spelled, std::vector<String>* subkeys,
                std::vector<StoredValue>* values) {
-  if (store.health() != kSuccess) return store.health();
-  const Root* r = StoredRoot(root);
-  if (r == nullptr) return kInvalidHandle;
-  KeyStorage& storage = store.storage();
-  KeyId id = RootKey(*r);
-  if (spelled != nullptr) *spelled = {r->name};
-  for (const String& name : path) {
-    String as_created;
-    if (const Result found = storage.FindChild(id, name, &id, &as_created); found != kSuccess)
-      return found;
-    if (spelled != nullptr) spelled->push_back(as_created);
-  }
-  if (subkeys != nullptr)
-    if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess) return listed;
-  if (values != nullptr)
-    if (const Result listed = storage.ListValues(id, values); listed != kSuccess) return listed;
-  return kSuccess;
+  return store.WithStorage([&](KeyStorage& storage) -> Result {
+    const Root* r = StoredRoot(root);
+    if (r == nullptr) return kInvalidHandle;
+    KeyId id = RootKey(*r);
+    if (spelled != nullptr) *spelled = {r->name};
+    for (const String& name : path) {
+      String as_created;
+      if (const Result found = storage.FindChild(id, name, &id, &as_created); found != kSuccess)
+        return found;
+      if (spelled != nullptr) spelled->push_back(as_created);
+    }
+    if (subkeys != nullptr)
+      if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess)
+        return listed;
+    if (values != nullptr)
+      if (const Result listed = storage.ListValues(id, values); listed != kSuccess) return listed;
+    return kSuccess;
+  });
 }
 
 Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits) {
-  if (store.health() != kSuccess) return store.health();
-  for (const KeyEdit& edit : edits)
-    if (const Result r = CheckEdit(edit); r != kSuccess) return r;
-  KeyStorage& storage = store.storage();
-  return storage.Transaction([&]() -> Result {
+  return store.WithStorage([&](KeyStorage& storage) -> Result {
     for (const KeyEdit& edit : edits)
-      if (const Result r = ApplyOne(storage, edit); r != kSuccess) return r;
-    return kSuccess;
+      if (const Result r = CheckEdit(edit); r != kSuccess) return r;
+    return storage.Transaction([&]() -> Result {
+      for (const KeyEdit& edit : edits)
+        if (const Result r = ApplyOne(storage, edit); r != kSuccess) return r;
+      return kSuccess;
+    });
   });
 }
 

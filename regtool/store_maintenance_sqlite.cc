@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "registry/key_storage_sqlite.h"
 #include "regtool/store_maintenance.h"
@@ -112,53 +113,54 @@ int Copy(sqlite3* from, sqlite3* to) {
   return rc == SQLITE_DONE ? finished : rc;
 }
 
-// The store's SQLite file; null (with `result` set) when the store cannot be used or is not a
-// file store.
-SqliteStorage* FileOf(RegistryStore& store, Result* result) {
-  *result = store.health();
-  if (*result != kSuccess) return nullptr;
-  auto* sqlite = dynamic_cast<SqliteStorage*>(&store.storage());
-  if (sqlite == nullptr) *result = kInvalidParameter;
-  return sqlite;
+// Runs `work` on the store's SQLite file as one call of the store; 87 for a store that is not
+// a file.
+Result OnFile(RegistryStore& store, const std::function<Result(SqliteStorage&)>& work) {
+  return store.WithStorage([&](KeyStorage& storage) -> Result {
+    auto* sqlite = dynamic_cast<SqliteStorage*>(&storage);
+    return sqlite != nullptr ? work(*sqlite) : kInvalidParameter;
+  });
 }
 
 }  // namespace
 
 Result DumpStore(RegistryStore& store, const std::string& file) {
-  Result result = kSuccess;
-  SqliteStorage* sqlite = FileOf(store, &result);
-  if (sqlite == nullptr) return result;
-  ::unlink(file.c_str());
-  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return kAccessDenied;
-  ::close(fd);
-  UniqueDb copy;
-  int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE, nullptr);
-  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
-  rc = Copy(sqlite->connection(), copy.get());
-  return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
+  return OnFile(store, [&](SqliteStorage& sqlite) -> Result {
+    ::unlink(file.c_str());
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return kAccessDenied;
+    ::close(fd);
+    UniqueDb copy;
+    int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+    rc = Copy(sqlite.connection(), copy.get());
+    return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
+  });
 }
 
 Result RestoreStore(RegistryStore& store, const std::string& file) {
-  Result result = kSuccess;
-  SqliteStorage* sqlite = FileOf(store, &result);
-  if (sqlite == nullptr) return result;
-  UniqueDb source;
-  int rc = sqlite3_open_v2(file.c_str(), source.put(), SQLITE_OPEN_READONLY, nullptr);
-  if (rc != SQLITE_OK) return kFileNotFound;
-  if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
-  rc = Copy(source.get(), sqlite->connection());
-  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
-  store.CloseAllHandles();
-  sqlite->ForgetStatements();
-  return kSuccess;
+  const Result result = OnFile(store, [&](SqliteStorage& sqlite) -> Result {
+    UniqueDb source;
+    int rc = sqlite3_open_v2(file.c_str(), source.put(), SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) return kFileNotFound;
+    if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
+    rc = Copy(source.get(), sqlite.connection());
+    if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+    sqlite.ForgetStatements();
+    return kSuccess;
+  });
+  if (result == kSuccess) store.CloseAllHandles();
+  return result;
 }
 
 StoreReport CheckStore(RegistryStore& store) {
-  Result result = kSuccess;
-  SqliteStorage* sqlite = FileOf(store, &result);
-  if (sqlite == nullptr) return {{"the store cannot be used"}, 0, 0};
-  return CheckDatabase(sqlite->connection());
+  StoreReport report;
+  const Result result = OnFile(store, [&](SqliteStorage& sqlite) -> Result {
+    report = CheckDatabase(sqlite.connection());
+    return kSuccess;
+  });
+  if (result != kSuccess) return {{"the store cannot be used"}, 0, 0};
+  return report;
 }
 
 }  // namespace corvane::registry

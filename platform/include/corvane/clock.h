@@ -35,7 +35,8 @@ class CORVANE_API MessagePump {
 CORVANE_API Clock& SystemClock();
 CORVANE_API MessagePump& SystemPump();
 
-// The ports in use, and their replacement. Not synchronised: install before calls begin.
+// The ports in use, and their replacement. Install before the threads that call the classes
+// start; an installed port serves every thread at once (Tarnel's pause calls it from any).
 CORVANE_API Clock& CurrentClock();
 CORVANE_API MessagePump& CurrentPump();
 CORVANE_API void InstallClock(Clock* clock);

@@ -19,7 +19,8 @@ class CORVANE_API ModalBox {
 
 CORVANE_API ModalBox& SystemModalBox();
 CORVANE_API ModalBox& CurrentModalBox();
-// Null puts the platform's own back. Not synchronised: install before calls begin.
+// Null puts the platform's own back. Install before the threads that call the classes start;
+// an installed box may be shown from any of them, also from several at once.
 CORVANE_API void InstallModalBox(ModalBox* box);
 
 }  // namespace corvane::platform

@@ -10,6 +10,11 @@
 // Backends: the Windows registry (registry_win32.cc) and the embedded store. The classes see
 // nothing else of the platform; hosts and tests install another backend, or the failing seam
 // below, for the whole process.
+//
+// Threads: a backend serves any number of threads at once, as the Windows registry does. Each
+// call is one unit (no call sees another's half-done work), and a handle opened on one thread
+// may be used and closed on any other. The classes' instances are each used by one thread at a
+// time, and any number of them may run at once on one backend.
 #pragma once
 
 #include <cstdint>
@@ -78,8 +83,9 @@ class CORVANE_API RegistryApi {
 // The platform's own backend: advapi32 on Windows, the embedded store elsewhere.
 CORVANE_API RegistryApi& SystemRegistry();
 
-// The backend in use, and its replacement (null: the platform's own). Not synchronised:
-// install before calls begin.
+// The backend in use, and its replacement (null: the platform's own). Install it before the
+// threads that call the classes start, and keep it alive while they run: a call already made
+// on the old backend is not waited for.
 CORVANE_API RegistryApi& CurrentRegistry();
 CORVANE_API void InstallRegistry(RegistryApi* registry);
 
