@@ -1,11 +1,14 @@
 // Registry work per second, the same workload on each backend: the Declares and Registry
-// methods and the raw calls, on the embedded store natively and on Wine's registry under Wine.
+// methods and the raw calls, then the raw query and set from 1, 2, 4 and 8 threads at once (each
+// on its own key), on the embedded store natively and on Wine's registry under Wine.
 // Prints one line per measurement, "name<TAB>calls per second", so that scripts/bench.sh can set
 // the backends side by side.
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "corvane/declares.h"
 #include "corvane/registry.h"
@@ -39,6 +42,39 @@ double PerSecond(double seconds, Body body) {
 
 void Report(const char* name, double rate) {
   std::printf("%s\t%.0f\n", name, rate);
+}
+
+// Calls per second of `threads` threads at once for about `seconds`, each on a key of its own:
+// a query of a value, or (with `write`) a set of it.
+double Threaded(registry::RegistryApi& api, int threads, double seconds, bool write) {
+  std::vector<double> rates(threads);
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back([&, t] {
+      Long key = 0;
+      const std::string path = "Software\\CorvaneBench\\Thread" + std::to_string(t);
+      api.CreateKey(registry::kCurrentUser, path.c_str(), &key);
+      const char text[] = "some setting text";
+      api.SetValueEx(key, "v", 0, registry::kRegSz, reinterpret_cast<const uint8_t*>(text),
+                     sizeof text);
+      char buffer[64];
+      rates[t] = PerSecond(seconds, [&](long) {
+        uint32_t count = sizeof buffer;
+        if (write)
+          api.SetValueEx(key, "v", 0, registry::kRegSz, reinterpret_cast<const uint8_t*>(text),
+                         sizeof text);
+        else
+          api.QueryValueEx(key, "v", nullptr, nullptr, reinterpret_cast<uint8_t*>(buffer), &count);
+      });
+      api.CloseKey(key);
+      api.DeleteKey(registry::kCurrentUser, path.c_str());
+    });
+  for (std::thread& thread : pool)
+    thread.join();
+  double total = 0;
+  for (const double rate : rates)
+    total += rate;
+  return total;
 }
 
 }  // namespace
@@ -112,6 +148,11 @@ int main(int argc, char** argv) {
                           static_cast<uint32_t>(text.size() + 1));
          }));
   api.CloseKey(key);
+  for (const int threads : {1, 2, 4, 8}) {
+    const std::string suffix = ", " + std::to_string(threads) + (threads == 1 ? " thread" : " threads");
+    Report(("raw query" + suffix).c_str(), Threaded(api, threads, seconds, false));
+    Report(("raw set" + suffix).c_str(), Threaded(api, threads, seconds, true));
+  }
   for (const char* child : {"Software\\CorvaneBench\\Child", "Software\\CorvaneBench"})
     api.DeleteKey(registry::kCurrentUser, child);
   return 0;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds one tree: scripts/build.sh native | sanitize | fuzz | win32 | win64
+# Configures and builds one tree: scripts/build.sh native | sanitize | tsan | fuzz | win32 | win64
 # "sanitize" is the native tree built by clang with AddressSanitizer and UndefinedBehaviorSanitizer
-# (any report fails the test that triggered it); "fuzz" the libFuzzer targets, built the same way
-# with the fuzzer's coverage.
+# (any report fails the test that triggered it); "tsan" the suites and the stress program built
+# by clang with ThreadSanitizer; "fuzz" the libFuzzer targets, built like "sanitize" with the
+# fuzzer's coverage.
 # The Windows trees are Corvane.dll and its test programs for 32-bit and for 64-bit hosts; the
 # 64-bit tree also checks the shape of the 32-bit DLL, so win32 is built first when both are;
 # both trade .reg files with the native tool, so native is built before them.
@@ -15,6 +16,10 @@ case "$kind" in
     flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
     extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=$flags"
            "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined") ;;
+  tsan)
+    flags="-fsanitize=thread -fno-omit-frame-pointer"
+    extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=$flags"
+           "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread") ;;
   fuzz)
     flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
     extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=$flags"
@@ -32,6 +37,8 @@ esac
 cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 if [ "$kind" = fuzz ]; then
   cmake --build "$root/build/$kind" -j2 --target fuzzers  # the fuzz tree holds only the fuzzers
+elif [ "$kind" = tsan ]; then
+  cmake --build "$root/build/$kind" -j2 --target corvane_tests store_stress
 else
   cmake --build "$root/build/$kind" -j2
 fi

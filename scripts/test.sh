@@ -20,6 +20,7 @@ if [ -s "$root/build/win32-unavailable" ]; then
 fi
 "$root/scripts/build.sh" native
 "$root/scripts/build.sh" sanitize
+"$root/scripts/build.sh" tsan
 "$root/scripts/build.sh" win32
 "$root/scripts/build.sh" win64  # after win32: it checks the 32-bit DLL's shape
 
@@ -30,6 +31,15 @@ echo "== native suites"
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
 echo "== native suites under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir "$root/build/sanitize" --output-on-failure || status=1
+echo "== the store and the classes under ThreadSanitizer, and 8 threads at once on one store"
+# Any report fails the run (ThreadSanitizer's exit code 66).
+tsan=$root/build/tsan/tests
+mkdir -p "$tsan/tmp"
+{ TEST_TMPDIR=$tsan/tmp/ "$tsan/corvane_tests" --gtest_brief=1 \
+    --gtest_filter='RegistryStore.*:Backends/*:RegistryReplay.*:RegFile.*:DeclaresTest.*:RegistryTest.*:TimedPauseTest.*:Cipher*:Splits.*:SSplit.*' &&
+  "$tsan/store_stress" threads "$tsan/tmp/threads.db" 8 4 &&
+  "$tsan/store_stress" threads "$tsan/tmp/platform.db" 8 2 --default; } || status=1
+rm -f "$tsan"/tmp/*.db*
 echo "== the native library as it ships: installed, used by a consumer project, packaged"
 { "$root/scripts/package.sh" linux >/dev/null &&
   "$root/tests/packaging/linux_test.sh" "$root/build/native" "$root/dist"; } || status=1
