@@ -74,6 +74,27 @@ keys() {
     sed -e '/\\helpdir\] @=/s#@=.*#@="<a Corvane folder>"#' | sort
 }
 
+# list_keys: what the x64 package's entries for its 32-bit DLL write, as keys() prints it, from
+# the generated registration list: CLSID and Interface in the 32-bit view, the keys both views
+# share (TypeLib) as the 64-bit view shows them. A machine that cannot run the 32-bit regsvr32
+# holds the package to this; one that can holds this to regsvr32.
+list_keys() {
+  DLL32='C:\Program Files (x86)\Corvane\Corvane.dll' awk '
+    function attr(name) { return match($0, " " name "=\"[^\"]*\"") ? substr($0, RSTART + length(name) + 3, RLENGTH - length(name) - 4) : "" }
+    function escaped(text,   out, i, c) {
+      for (i = 1; i <= length(text); i++) { c = substr(text, i, 1); out = out (c == "\\" ? "\\\\" : c) }
+      return out
+    }
+    /<RegistryValue / {
+      key = tolower(attr("Key")); name = attr("Name"); value = attr("Value")
+      if (value ~ /^\[#/) value = ENVIRON["DLL32"]
+      view = (key ~ /^(clsid|interface)\\/) ? "32" : "64"
+      print view " [" key "]"
+      print view " [" key "] " (name == "" ? "@" : "\"" name "\"") "=\"" escaped(value) "\""
+    }' "$stage/registration-win32.wxi" |
+    sed -e '/\\helpdir\] @=/s#@=.*#@="<a Corvane folder>"#'
+}
+
 # works LOADER CSCRIPT: VBScript through that cscript creates every class and calls it.
 works() {
   "$1" "$2" //nologo "$(windows_path "$here/installed.vbs")" 2>&1 | tr -d '\r' >"$work/vbs.out"
@@ -91,12 +112,15 @@ mkdir -p "$(drive_c)/Program Files/Corvane" "$(drive_c)/Program Files (x86)/Corv
 cp "$root/build/win64/release/Corvane.dll" "$(drive_c)/Program Files/Corvane/"
 cp "$root/build/win32/release/Corvane.dll" "$(drive_c)/Program Files (x86)/Corvane/"
 "$win64" regsvr32 /s 'C:\Program Files\Corvane\Corvane.dll' || fail "regsvr32 of the 64-bit DLL"
+{ keys; list_keys; } | sort -u >"$work/reference.keys"
 if [ $can32 = yes ]; then
   "$win32" 'C:\windows\syswow64\regsvr32.exe' /s 'C:\Program Files (x86)\Corvane\Corvane.dll' ||
     fail "regsvr32 of the 32-bit DLL"
-  keys >"$work/reference.keys"
+  keys >"$work/regsvr32.keys"
+  diff -u "$work/regsvr32.keys" "$work/reference.keys" ||
+    fail "the 32-bit DLL's registration list differs from what its regsvr32 writes"
 else
-  keys | grep '^64 ' >"$work/reference.keys"
+  skip "the 32-bit regsvr32: its DLL's keys are held to the generated registration list"
 fi
 
 echo "== x64 package: $(basename "$msi64")"
@@ -106,11 +130,10 @@ fresh x64
 works "$win64" cscript || { cat "$work/vbs.out"; fail "64-bit cscript after the install"; }
 if [ $can32 = yes ]; then
   works "$win32" 'C:\windows\syswow64\cscript.exe' || { cat "$work/vbs.out"; fail "32-bit cscript after the install"; }
-  keys >"$work/x64.keys"
 else
-  skip "32-bit cscript and the 32-bit view's keys"
-  keys | grep '^64 ' >"$work/x64.keys"
+  skip "32-bit cscript"
 fi
+keys >"$work/x64.keys"
 diff -u "$work/reference.keys" "$work/x64.keys" || fail "the package's keys differ from regsvr32's"
 [ -s "$work/x64.keys" ] || fail "no key of ours after the install"
 "$win64" msiexec /x "$(windows_path "$msi64")" /qn || fail "msiexec /x exits with $?"
