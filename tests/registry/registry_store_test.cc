@@ -300,6 +300,30 @@ TEST(RegistryStore, NoValueOutlivesItsKey) {
   EXPECT_TRUE(report.problems.empty()) << report.problems[0];
 }
 
+// A store written before the guards gets them at its first open, and is then opened without a
+// write, also beside another process's write.
+TEST(RegistryStore, AnOlderStoreGetsTheGuardsOnce) {
+  const std::string path = Scratch("older.db");
+  RegistryStore::Open(path).reset();
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "DROP TRIGGER vals_need_key; DROP TRIGGER keys_need_parent;"
+                         " PRAGMA user_version = 0",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  auto store = RegistryStore::Open(path);
+  EXPECT_EQ(store->health(), kSuccess);
+  EXPECT_NE(sqlite3_exec(raw, "INSERT INTO keys(parent, name, fold) VALUES(99999, 'k', 'K')",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  store.reset();
+  HeldWriteLock writer(path);
+  ASSERT_TRUE(writer.held());
+  EXPECT_EQ(RegistryStore::Open(path)->health(), kSuccess) << "set up: opened without a write";
+  sqlite3_close(raw);
+}
+
 // The seam's answer, for the statements that `g_pattern` names, `g_remaining` times (-1: always).
 int g_answer = 0;
 int g_remaining = 0;
