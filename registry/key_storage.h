@@ -48,7 +48,8 @@ class KeyStorage {
   // name as it was created. 2 when there is none.
   virtual Result FindChild(KeyId parent, StringView name, KeyId* child,
                            String* spelled = nullptr) = 0;
-  // Adds the child `name` (which is not there yet) to `parent`. Inside a transaction.
+  // Adds the child `name` (which is not there yet) to `parent`; 2 when `parent` is not there
+  // (any more). Inside a transaction.
   virtual Result AddChild(KeyId parent, StringView name, KeyId* child) = 0;
   // 0 when `key` exists, 2 when it does not (any more).
   virtual Result KeyExists(KeyId key) = 0;
@@ -60,7 +61,8 @@ class KeyStorage {
   // The value `name` of `key` (its name as first set). 2 when there is none.
   virtual Result ReadValue(KeyId key, StringView name, StoredValue* value) = 0;
   // Sets the value `value.name` of `key`: a new value goes after the key's others, a value that
-  // is there keeps its place and its name's spelling. Inside a transaction.
+  // is there keeps its place and its name's spelling; 2 when `key` is not there (any more).
+  // Inside a transaction.
   virtual Result WriteValue(KeyId key, const StoredValue& value) = 0;
   // Removes the value `name` of `key`; 2 when there is none. Inside a transaction.
   virtual Result DeleteValue(KeyId key, StringView name) = 0;

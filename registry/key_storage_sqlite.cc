@@ -197,7 +197,7 @@ Result SqliteStorage::FindChild(KeyId parent, StringView name, KeyId* child, Str
 Result SqliteStorage::AddChild(KeyId parent, StringView name, KeyId* child) {
   Statement insert(*this, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
   insert.Bind(1, parent).Bind(2, rt::ToUtf8(name)).Bind(3, FoldedUtf8(name));
-  if (const Result r = insert.Run(); r != kSuccess) return r;
+  if (const Result r = RunGuarded(insert); r != kSuccess) return r;
   *child = sqlite3_last_insert_rowid(db_.get());
   return kSuccess;
 }
@@ -220,9 +220,7 @@ Result SqliteStorage::HasChildren(KeyId key, bool* any) {
 }
 
 Result SqliteStorage::DeleteKey(KeyId key) {
-  Statement values(*this, "DELETE FROM vals WHERE key = ?");
-  values.Bind(1, key);
-  if (const Result r = values.Run(); r != kSuccess) return r;
+  // The key's values go with it (the schema's keys_take_values).
   Statement remove(*this, "DELETE FROM keys WHERE id = ?");
   remove.Bind(1, key);
   return remove.Run();
@@ -251,7 +249,7 @@ Result SqliteStorage::WriteValue(KeyId key, const StoredValue& value) {
       .Bind(3, FoldedUtf8(value.name))
       .Bind(4, static_cast<int64_t>(value.type))
       .BindBlob(5, value.data);
-  return upsert.Run();
+  return RunGuarded(upsert);
 }
 
 Result SqliteStorage::DeleteValue(KeyId key, StringView name) {
@@ -340,6 +338,17 @@ int SqliteStorage::OnBusy(void* self, int count) {
   const auto step = std::chrono::milliseconds(std::min(1 << std::min(count, 5), 20));
   std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(step, storage->deadline_ - now));
   return 1;
+}
+
+// Runs an insert that the schema's guards check: 2 when a guard refused it because the key it
+// goes into is not there (any more).
+Result SqliteStorage::RunGuarded(Statement& insert) {
+  const int rc = insert.Step();
+  if (rc == SQLITE_DONE) return kSuccess;
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT &&
+      sqlite3_extended_errcode(db_.get()) == SQLITE_CONSTRAINT_TRIGGER)
+    return kFileNotFound;
+  return Failed(rc);
 }
 
 Result SqliteStorage::Failed(int rc) {

@@ -78,6 +78,7 @@ class SqliteStorage final : public KeyStorage {
   Result Refuse(Result result, const char* reason);
   // The result for SQLite's failure `rc`; damage is said once on standard error.
   Result Failed(int rc);
+  Result RunGuarded(Statement& insert);
   int Exec(const char* sql);
   template <class Call, class Reset>
   int WithRetries(const char* sql, Call call, Reset reset);

@@ -44,8 +44,9 @@ class RegistryStore::Call {
     // NOTE: the wait is timed on the system clock: a steady one makes libstdc++ use
     // pthread_mutex_clocklock, which ThreadSanitizer does not see, so it would report every
     // access under the lock as a race.
-    const bool locked = lock_.try_lock_until(std::chrono::system_clock::now() +
-                                             (deadline - std::chrono::steady_clock::now()));
+    const bool locked =
+        lock_.try_lock() || lock_.try_lock_until(std::chrono::system_clock::now() +
+                                                 (deadline - std::chrono::steady_clock::now()));
     result_ = locked ? store.storage_->Begin(deadline) : kBusy;
     if (locked) store.ready_ = result_;
   }
@@ -152,12 +153,18 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
   std::vector<String> path;
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
   KeyId id = target.id;
+  // A key that is gone has no children, so the first child added below it finds it gone,
+  // inside the transaction; the keys made on the way cannot go meanwhile.
   const Result r = storage_->Transaction([&]() -> Result {
-    if (const Result r = StillThere(target); r != kSuccess) return r;
+    if (path.empty())
+      if (const Result r = StillThere(target); r != kSuccess) return r;
     for (const String& name : path) {
       KeyId child = 0;
       Result found = storage_->FindChild(id, name, &child);
-      if (found == kFileNotFound) found = storage_->AddChild(id, name, &child);
+      if (found == kFileNotFound) {
+        found = storage_->AddChild(id, name, &child);
+        if (found == kFileNotFound) return kKeyDeleted;
+      }
       if (found != kSuccess) return found;
       id = child;
     }
@@ -221,9 +228,10 @@ Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t 
   } else if (count > 0) {
     value.data.assign(reinterpret_cast<const char*>(data), count);
   }
+  // The write itself finds the key gone, inside its transaction.
   return storage_->Transaction([&]() -> Result {
-    if (const Result r = StillThere(target); r != kSuccess) return r;
-    return storage_->WriteValue(target.id, value);
+    const Result r = storage_->WriteValue(target.id, value);
+    return r == kFileNotFound ? kKeyDeleted : r;
   });
 }
 
