@@ -1,4 +1,7 @@
-// The message box on POSIX systems: the controlling terminal, or standard error without one.
+// The message box on POSIX systems. It waits only for a person: when standard input and
+// standard error are both a terminal, it shows the message on the controlling terminal and
+// waits for Enter; otherwise (a service, a pipe, a program in the background with its streams
+// redirected) it prints the message on standard error and returns at once.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,7 +18,9 @@ class TerminalBox final : public ModalBox {
   void Show(StringView prompt) override {
     // The caption on a line of its own, then the prompt exactly as given.
     const std::string text = "Corvane\n" + rt::ToUtf8(prompt);
-    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    const int tty = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1
+                        ? ::open("/dev/tty", O_RDWR | O_CLOEXEC)
+                        : -1;
     if (tty < 0) {
       std::fprintf(stderr, "%s\n", text.c_str());
       return;

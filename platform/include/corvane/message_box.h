@@ -2,8 +2,9 @@
 // returns when it has been acknowledged.
 //
 // Windows: MessageBoxA on the caller's thread (a modal loop that can re-enter the component).
-// POSIX: the prompt on the controlling terminal, waiting for Enter; without a terminal, the
-// prompt on standard error, returning at once. Hosts and tests install their own.
+// POSIX: when standard input and standard error are both a terminal, the prompt on the
+// controlling terminal, waiting for Enter; otherwise the prompt on standard error, returning at
+// once. Hosts and tests install their own.
 #pragma once
 
 #include "corvane/export.h"
