@@ -21,9 +21,17 @@ std::unique_ptr<RegistryStore>& ChosenStore() {
   return store;
 }
 
+std::string& ChosenPath() {
+  static std::string path;
+  return path;
+}
+
 RegistryStore& Store() {
   std::unique_ptr<RegistryStore>& store = ChosenStore();
-  if (!store) store = RegistryStore::Open(RegistryStore::DefaultPath());
+  if (!store) {
+    ChosenPath() = RegistryStore::DefaultPath();
+    store = RegistryStore::Open(ChosenPath());
+  }
   return *store;
 }
 
@@ -170,7 +178,23 @@ int DumpAction(RegistryStore& store, const RegRequest& request) {
   return 0;
 }
 
+// A store that is damaged is not copied into: its file is set aside whole, and the copy takes
+// its place.
+int RestoreDamaged(const RegRequest& request) {
+  ChosenStore().reset();
+  registry::InstallRegistry(nullptr);
+  std::string kept;
+  if (const Result r = registry::ReplaceDamagedStore(ChosenPath(), request.file, &kept); r != 0)
+    return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
+                            : "cannot restore from " + request.file,
+                  r);
+  std::printf("restored the store from %s; the damaged store is kept as %s\n",
+              request.file.c_str(), kept.c_str());
+  return 0;
+}
+
 int RestoreAction(RegistryStore& store, const RegRequest& request) {
+  if (!registry::CheckStore(store).problems.empty()) return RestoreDamaged(request);
   if (const Result r = registry::RestoreStore(store, request.file); r != 0)
     return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
                             : "cannot restore from " + request.file,
@@ -191,6 +215,7 @@ int CheckAction(RegistryStore& store, const RegRequest&) {
 }  // namespace
 
 bool SelectStore(const std::string& path, std::string&) {
+  ChosenPath() = path;
   ChosenStore() = RegistryStore::Open(path);
   registry::InstallRegistry(ChosenStore().get());
   return true;
@@ -198,6 +223,7 @@ bool SelectStore(const std::string& path, std::string&) {
 
 int RunReg(const RegRequest& request) {
   RegistryStore& store = Store();
+  if (request.action == "restore" && store.health() == 1015) return RestoreDamaged(request);
   if (store.health() != 0) return Failed("the store cannot be used", store.health());
   static const struct {
     const char* name;

@@ -29,11 +29,14 @@ namespace {
 constexpr Result kDiskFull = 112;
 constexpr Result kRegistryCorrupt = 1015;
 constexpr Result kRegistryIoFailed = 1016;
+constexpr Result kNotRegistryFile = 1017;  // a database, but another program's
 
 // The schema version that user_version holds once a store is set up as below. A store at this
 // version is used as it is: opening it writes nothing. Version 0 is a new file, or a store from
 // before the guards, which gets them once.
 constexpr int kSchemaVersion = 2;
+// The mark of a store's file (application_id): "Corv".
+constexpr int kStoreMark = 0x436F7276;
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
@@ -77,7 +80,8 @@ const char* const kSchema =
     "  (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
     "  (4, 0, 'HKEY_USERS', 'HKEY_USERS'),"
     "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');"
-    "PRAGMA user_version = 2;";
+    "PRAGMA user_version = 2;"
+    "PRAGMA application_id = 1131377270;";  // kStoreMark
 
 StoreFault g_fault = nullptr;
 
@@ -291,6 +295,7 @@ Result SqliteStorage::Begin(Deadline deadline) {
 
 Result SqliteStorage::Transaction(const std::function<Result()>& body) {
   if (health_ != kSuccess) return health_;
+  if (read_only_) return kAccessDenied;
   int rc = Exec("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return Failed(rc);
   const Result result = body();
@@ -360,16 +365,53 @@ Result SqliteStorage::Failed(int rc) {
   return result;
 }
 
-// Opens the connection; the file is set up by the first call (SetUp).
+// The file's name as an SQLite URI path.
+static std::string UriPath(const std::string& path) {
+  std::string uri;
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char kHex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[static_cast<unsigned char>(c) >> 4];
+      uri += kHex[c & 0xF];
+    } else {
+      uri += c;
+    }
+  }
+  return uri;
+}
+
+// Opens the connection; the file is set up by the first call (SetUp). A file, or a folder, that
+// this process cannot write is opened for reading: readers work, writers answer 5.
 Result SqliteStorage::Connect() {
   // A new file is made private first; SQLite then takes it as an empty database.
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd >= 0) ::close(fd);
-  const int rc = sqlite3_open_v2(path_.c_str(), db_.put(),
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  const size_t slash = path_.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+  read_only_ = ::access(path_.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0;
+  return OpenConnection(false);
+}
+
+// (Re)opens the connection. `immutable`: a store in a folder that cannot be written and that
+// has no write-ahead log beside it, which SQLite can then read without its shared-memory file.
+Result SqliteStorage::OpenConnection(bool immutable) {
+  statements_.clear();
+  db_.reset();
+  int rc;
+  if (read_only_) {
+    const std::string uri =
+        "file:" + UriPath(path_) + (immutable ? "?mode=ro&immutable=1" : "?mode=ro");
+    rc = sqlite3_open_v2(uri.c_str(), db_.put(),
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX, nullptr);
+  } else {
+    rc = sqlite3_open_v2(path_.c_str(), db_.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                         nullptr);
+  }
   sqlite3* db = db_.get();
   if (rc != SQLITE_OK) return Refuse(kRegistryIoFailed, sqlite3_errstr(rc));
-  if (sqlite3_db_readonly(db, "main") == 1) return Refuse(kAccessDenied, "read-only");
+  if (sqlite3_db_readonly(db, "main") == 1) read_only_ = true;
   sqlite3_busy_handler(db, &SqliteStorage::OnBusy, this);
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   return kSuccess;
@@ -388,21 +430,48 @@ int SqliteStorage::ReadPragma(const char* sql, std::string* value) {
   return SQLITE_OK;
 }
 
-// Makes the file a store. A store that is set up already is only read: its version, its tables
-// and its journal, no lock needed beside a writer. A new file, or a store from before the
-// guards, is set up in one transaction. A busy moment gives 1016 and leaves the setup to the
-// next call; a file that is not a sound database is refused for good.
+// Makes the file a store. A store that is set up already is only read: its mark, version,
+// tables and journal, no lock needed beside a writer. A new (empty) file, or a store of ours
+// from before the mark and the guards, is set up in one transaction. Any other database is
+// another program's: refused, and left byte for byte as it was. A busy moment gives 1016 and
+// leaves the setup to the next call; a file that is not a sound database is refused for good.
 Result SqliteStorage::SetUp() {
-  std::string version, tables, journal;
-  int rc = ReadPragma("PRAGMA user_version", &version);
+  std::string mark, version, objects, foreign, tables, journal;
+  int rc = ReadPragma("PRAGMA application_id", &mark);
+  // A write-ahead-log store in a folder that cannot be written: SQLite cannot make its
+  // shared-memory file there, and answers CANTOPEN or READONLY to the first read.
+  if (((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY) && read_only_ &&
+      ::access((path_ + "-wal").c_str(), F_OK) != 0) {
+    if (const Result r = OpenConnection(true); r != kSuccess) return health_ = r;
+    rc = ReadPragma("PRAGMA application_id", &mark);
+  }
+  if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA user_version", &version);
+  if (rc == SQLITE_OK) rc = ReadPragma("SELECT COUNT(*) FROM sqlite_master", &objects);
+  // Tables that a store of ours never holds, and whether it has its own two.
+  if (rc == SQLITE_OK)
+    rc = ReadPragma(
+        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'"
+        " AND name NOT IN ('keys', 'vals', 'sqlite_sequence')",
+        &foreign);
   if (rc == SQLITE_OK)
     rc = ReadPragma(
         "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')",
         &tables);
   if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA journal_mode", &journal);
-  if (rc == SQLITE_OK && version == std::to_string(kSchemaVersion) && tables == "2" &&
-      journal == "wal")
-    return kSuccess;
+  if (rc == SQLITE_OK) {
+    const bool marked = mark == std::to_string(kStoreMark);
+    const bool unmarked_store = mark == "0" && foreign == "0" && tables == "2";
+    if (objects != "0" && !marked && !unmarked_store)
+      return health_ = Refuse(kNotRegistryFile,
+                              "not a registry store (another program's database, left as it is)");
+    if (marked && version == std::to_string(kSchemaVersion) && tables == "2" &&
+        (journal == "wal" || read_only_))
+      return kSuccess;
+    if (read_only_) {
+      if (objects != "0" && tables == "2") return kSuccess;  // an older store, read as it is
+      return health_ = Refuse(kAccessDenied, "read-only, and not a registry store yet");
+    }
+  }
   if (rc == SQLITE_OK && journal != "wal") {
     rc = ReadPragma("PRAGMA journal_mode=WAL", &journal);
     if (rc == SQLITE_OK && journal != "wal") rc = SQLITE_BUSY;  // another connection holds it

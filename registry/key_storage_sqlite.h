@@ -2,7 +2,9 @@
 //
 // WAL mode; each transaction is one SQLite transaction, so an acknowledged write survives the
 // process being killed, and several processes can share one file: readers take no lock, a
-// writer waits for another within the call's deadline. Opening a store that is set up reads it
+// writer waits for another within the call's deadline. A store whose file or folder cannot be
+// written is read as it is, and every write answers 5. A file is a store when it carries the
+// store's mark (application_id); any other database is refused and left untouched. Opening a store that is set up reads it
 // and writes nothing; a new file is set up by its first call. Opening does not scan the file:
 // damage is found where a call meets it (1015, said once on standard error).
 // Names and text are kept as UTF-8, text data as UTF-16LE blobs. A file that cannot be opened,
@@ -73,6 +75,7 @@ class SqliteStorage final : public KeyStorage {
   class Statement;
 
   Result Connect();
+  Result OpenConnection(bool immutable);
   Result SetUp();
   int ReadPragma(const char* sql, std::string* value);
   Result Refuse(Result result, const char* reason);
@@ -89,6 +92,7 @@ class SqliteStorage final : public KeyStorage {
   std::map<const char*, UniqueStmt> statements_;  // by the SQL text's address, kept for reuse
   Result health_ = kSuccess;  // a failure that every call gives for good (open, read-only, damage)
   bool set_up_ = false;       // the file is a store at the current schema version
+  bool read_only_ = false;    // the file or its folder cannot be written: reads only
   bool said_damaged_ = false;
   Deadline deadline_;         // the current call's
 };

@@ -30,6 +30,12 @@ Result DumpStore(RegistryStore& store, const std::string& file);
 // processes should not be using the store meanwhile.
 Result RestoreStore(RegistryStore& store, const std::string& file);
 
+// Puts the sound copy in `file` in place of the damaged store file at `path`, which no
+// program may have open: the damaged file (with its log) is kept beside it, renamed to
+// `path`.damaged (.damaged.2 and on when that is taken), which `kept_as` names. 1015 when the
+// copy is not a sound store; nothing changes then.
+Result ReplaceDamagedStore(const std::string& path, const std::string& file, std::string* kept_as);
+
 struct StoreReport {
   std::vector<std::string> problems;  // empty: sound
   int64_t keys = 0;                   // the roots included

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 
@@ -151,6 +153,29 @@ Result RestoreStore(RegistryStore& store, const std::string& file) {
   });
   if (result == kSuccess) store.CloseAllHandles();
   return result;
+}
+
+Result ReplaceDamagedStore(const std::string& path, const std::string& file, std::string* kept_as) {
+  UniqueDb source;
+  if (sqlite3_open_v2(file.c_str(), source.put(), SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    return kFileNotFound;
+  if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
+  std::string kept = path + ".damaged";
+  for (int n = 2; ::access(kept.c_str(), F_OK) == 0; ++n)
+    kept = path + ".damaged." + std::to_string(n);
+  if (::rename(path.c_str(), kept.c_str()) != 0 && errno != ENOENT) return kAccessDenied;
+  for (const char* log : {"-wal", "-shm"})
+    if (::rename((path + log).c_str(), (kept + log).c_str()) != 0 && errno != ENOENT)
+      return kAccessDenied;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return kAccessDenied;
+  ::close(fd);
+  UniqueDb target;
+  int rc = sqlite3_open_v2(path.c_str(), target.put(), SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK) rc = Copy(source.get(), target.get());
+  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+  *kept_as = kept;
+  return kSuccess;
 }
 
 StoreReport CheckStore(RegistryStore& store) {
