@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,28 @@
 #include "corvane/types.h"
 
 namespace corvane::registry {
+
+// The components of a key's path below its root. The edits of one key share one copy: an edit
+// copies a pointer, not the names, so a file's memory grows with its size, not with its depth
+// times its values.
+class KeyPath {
+ public:
+  KeyPath() : KeyPath(std::vector<String>()) {}
+  KeyPath(std::vector<String> names)  // NOLINT: a path is its names
+      : names_(std::make_shared<const std::vector<String>>(std::move(names))) {}
+  KeyPath(std::initializer_list<String> names) : KeyPath(std::vector<String>(names)) {}
+
+  const std::vector<String>& names() const { return *names_; }
+  operator const std::vector<String>&() const { return *names_; }  // NOLINT: reads as the names
+  std::vector<String>::const_iterator begin() const { return names_->begin(); }
+  std::vector<String>::const_iterator end() const { return names_->end(); }
+  size_t size() const { return names_->size(); }
+  bool empty() const { return names_->empty(); }
+  bool operator==(const KeyPath& other) const { return *names_ == *other.names_; }
+
+ private:
+  std::shared_ptr<const std::vector<String>> names_;
+};
 
 // One change of an import.
 struct KeyEdit {
@@ -22,7 +46,7 @@ struct KeyEdit {
   };
   Kind kind = Kind::kCreateKey;
   Long root = 0;             // a predefined root's value
-  std::vector<String> path;  // the components below the root
+  KeyPath path;              // the components below the root
   StoredValue value;
   int line = 0;  // where the change came from, for messages
 };

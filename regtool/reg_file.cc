@@ -142,7 +142,9 @@ class Reader {
       edit.kind = KeyEdit::Kind::kDeleteTree;
       path.remove_prefix(1);
     }
-    if (!ParseKeyPath(path, &edit.root, &edit.path)) Fail("an unknown root key");
+    std::vector<String> names;
+    if (!ParseKeyPath(path, &edit.root, &names)) Fail("an unknown root key");
+    edit.path = std::move(names);
     for (const String& name : edit.path)
       if (name.size() > kMaxKeyName) Fail("a key name longer than 256 characters");
     if (edit.kind == KeyEdit::Kind::kDeleteTree && edit.path.empty())

@@ -20,17 +20,27 @@ Result CheckEdit(const KeyEdit& edit) {
   return kSuccess;
 }
 
-// Removes `key` with everything below it (inside a transaction).
-Result DeleteTree(KeyStorage& storage, KeyId key) {
+// Removes `top` with everything below it (inside a transaction), depth first by iteration, so
+// that a tree of any depth takes no more stack than a flat one: a key goes once its subkeys
+// have gone.
+Result DeleteTree(KeyStorage& storage, KeyId top) {
+  std::vector<KeyId> pending{top};
   std::vector<String> children;
-  if (const Result r = storage.ListChildren(key, &children); r != kSuccess) return r;
-  for (const String& name : children) {
-    KeyId child = 0;
-    Result r = storage.FindChild(key, name, &child);
-    if (r == kSuccess) r = DeleteTree(storage, child);
-    if (r != kSuccess) return r;
+  while (!pending.empty()) {
+    const KeyId key = pending.back();
+    if (const Result r = storage.ListChildren(key, &children); r != kSuccess) return r;
+    if (children.empty()) {
+      if (const Result r = storage.DeleteKey(key); r != kSuccess) return r;
+      pending.pop_back();
+      continue;
+    }
+    for (const String& name : children) {
+      KeyId child = 0;
+      if (const Result r = storage.FindChild(key, name, &child); r != kSuccess) return r;
+      pending.push_back(child);
+    }
   }
-  return storage.DeleteKey(key);
+  return kSuccess;
 }
 
 // The key of `edit`, made on the way when the edit makes keys; 2 when it is missing.
@@ -49,9 +59,24 @@ Result KeyOfEdit(KeyStorage& storage, const KeyEdit& edit, KeyId* key) {
   return kSuccess;
 }
 
-Result ApplyOne(KeyStorage& storage, const KeyEdit& edit) {
+// The key that the edits before found, for the edits that follow on the same key (one shared
+// path): each value of a key is then set without walking its path again.
+struct FoundKey {
+  const std::vector<String>* path = nullptr;
+  Long root = 0;
+  KeyId id = 0;
+};
+
+Result ApplyOne(KeyStorage& storage, const KeyEdit& edit, FoundKey* last) {
   KeyId key = 0;
-  const Result found = KeyOfEdit(storage, edit, &key);
+  Result found = kSuccess;
+  if (last->path == &edit.path.names() && last->root == edit.root) {
+    key = last->id;
+  } else {
+    found = KeyOfEdit(storage, edit, &key);
+    *last = found == kSuccess ? FoundKey{&edit.path.names(), edit.root, key} : FoundKey{};
+  }
+  if (edit.kind == KeyEdit::Kind::kDeleteTree) *last = FoundKey{};  // the tree goes
   if (found == kFileNotFound) return kSuccess;  // nothing to delete
   if (found != kSuccess) return found;
   switch (edit.kind) {
@@ -100,8 +125,9 @@ Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits) {
     for (const KeyEdit& edit : edits)
       if (const Result r = CheckEdit(edit); r != kSuccess) return r;
     return storage.Transaction([&]() -> Result {
+      FoundKey last;
       for (const KeyEdit& edit : edits)
-        if (const Result r = ApplyOne(storage, edit); r != kSuccess) return r;
+        if (const Result r = ApplyOne(storage, edit, &last); r != kSuccess) return r;
       return kSuccess;
     });
   });

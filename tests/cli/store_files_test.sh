@@ -1,0 +1,89 @@
+#!/bin/sh
+# The tool on hostile and unusual store files, one row each, every command under a memory limit
+# and a timeout: it ends with its exit status (an error exit at worst, never a signal), says
+# what the row expects, and leaves a store that `reg check` finds sound.
+#   store_files_test.sh TOOL MEMORY_KB      (MEMORY_KB 0: no limit, as under AddressSanitizer)
+tool=$1
+memory=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+status=0
+
+# run STORE ARGS...: the tool on STORE, bounded; its output in $work/out, its status in $code.
+run() {
+  store=$1
+  shift
+  (
+    [ "$memory" -gt 0 ] && ulimit -v "$memory"
+    exec timeout 60 "$tool" --store "$store" "$@"
+  ) >"$work/out" 2>&1
+  code=$?
+}
+# row NAME STATUS PATTERN: the last command's status and output, and the store sound after it.
+row() {
+  if [ "$code" -ne "$2" ] || ! grep -q -- "$3" "$work/out"; then
+    echo "FAIL: $1: exit $code (expected $2), output:"; sed 's/^/    /' "$work/out"; status=1
+    return
+  fi
+  case "$store" in *foreign*) echo "ok: $1"; return ;; esac
+  if ! "$tool" --store "$store" reg check >"$work/check" 2>&1; then
+    echo "FAIL: $1: the store is not sound afterwards"; sed 's/^/    /' "$work/check"; status=1
+    return
+  fi
+  echo "ok: $1"
+}
+
+# A key 100 000 levels deep, made and then deleted whole; a key 500 levels deep with 20 000
+# values (each value's edit once held a copy of the whole path).
+{
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Deep'
+  i=0; while [ $i -lt 100000 ]; do printf '\\d'; i=$((i + 1)); done
+  printf ']\n"v"="x"\n'
+} >"$work/deep.reg"
+printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Deep]\n' >"$work/undeep.reg"
+{
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wide'
+  i=0; while [ $i -lt 500 ]; do printf '\\w'; i=$((i + 1)); done
+  printf ']\n'
+  i=0; while [ $i -lt 20000 ]; do printf '"v%d"=dword:1\n' $i; i=$((i + 1)); done
+} >"$work/wide.reg"
+run "$work/a.db" reg import "$work/deep.reg"; row "a key 100000 levels deep is imported" 0 "imported 2 changes"
+run "$work/a.db" reg import "$work/undeep.reg"; row "and deleted whole" 0 "imported 1 changes"
+run "$work/a.db" reg import "$work/wide.reg"; row "20000 values of a key 500 levels deep" 0 "imported 20001 changes"
+
+# Another program's database is refused and left byte for byte as it was.
+sqlite3 "$work/foreign.db" 'CREATE TABLE notes(t TEXT); INSERT INTO notes VALUES ("mine")'
+cp "$work/foreign.db" "$work/foreign.copy"
+run "$work/foreign.db" reg show; row "another program's database is refused" 1 "not a registry store"
+cmp -s "$work/foreign.db" "$work/foreign.copy" && [ ! -e "$work/foreign.db-wal" ] ||
+  { echo "FAIL: another program's database was changed"; status=1; }
+
+# A damaged store is replaced by a sound copy, and kept beside it.
+"$tool" --store "$work/b.db" call Corvane.Registry SaveDword '&H80000001' 'Software\Demo' Count 42 >/dev/null
+"$tool" --store "$work/b.db" reg dump "$work/b.copy" >/dev/null
+i=0; while [ $i -lt 300 ]; do printf '"v%d"="%0500d"\n' $i 0; i=$((i + 1)); done |
+  { printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Big]\n'; cat; } >"$work/big.reg"
+"$tool" --store "$work/b.db" reg import "$work/big.reg" >/dev/null
+truncate -s 12288 "$work/b.db"
+cp "$work/b.db" "$work/b.damaged.copy"
+run "$work/b.db" reg restore "$work/b.copy"; row "a damaged store is restored" 0 "kept as $work/b.db.damaged"
+cmp -s "$work/b.db.damaged" "$work/b.damaged.copy" || { echo "FAIL: the damaged store was not kept"; status=1; }
+run "$work/b.db" call Corvane.Registry getdword '&H80000001' 'Software\Demo' Count
+row "and reads as the copy" 0 "Long 42"
+
+# A store that this user cannot write (its file and its folder) is read; writes answer 5.
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+  as_other() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+  chmod 755 "$work"
+  chmod 644 "$work/b.db" "$work/wide.reg"
+  run_other() { store=$1; shift; as_other timeout 60 "$tool" --store "$store" "$@" >"$work/out" 2>&1; code=$?; }
+  run_other "$work/b.db" call Corvane.Registry getdword '&H80000001' 'Software\Demo' Count
+  row "a store that cannot be written is read" 0 "Long 42"
+  run_other "$work/b.db" reg import "$work/wide.reg"
+  row "and refuses writes" 1 "result 5"
+else
+  echo "skipped: a store that cannot be written (needs root, to run as another user)"
+fi
+
+[ $status -eq 0 ] && echo "ALL PASSED"
+exit $status
