@@ -42,9 +42,18 @@ int RunCall(const std::string& class_name, const std::string& method_name,
   std::vector<Value> values;
   values.reserve(texts.size());
   std::vector<Value*> args;
-  for (const std::string& text : texts) {
-    values.push_back(ParseValue(text));
-    args.push_back(&values.back());
+  try {
+    for (const std::string& text : texts) {
+      values.push_back(ParseValue(text));
+      args.push_back(&values.back());
+    }
+  } catch (const SyntaxError& error) {
+    std::fprintf(stderr, "corvane: argument %zu: %s\n", values.size() + 1, error.what());
+    return 2;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "corvane: argument %zu: Out of memory (runtime error 7)\n",
+                 values.size() + 1);
+    return 1;
   }
   std::string why;
   const std::unique_ptr<Caller> caller = MakeCaller(why);

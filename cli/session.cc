@@ -204,6 +204,8 @@ bool Shell::Run(const std::string& raw, bool* leave) {
                  static_cast<int>(line.size()), line.data());
   } catch (const SyntaxError& error) {
     std::fprintf(Err(), "line %d: %s\n", line_, error.what());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(Err(), "line %d: Out of memory (runtime error 7)\n", line_);
   }
   return false;
 }

@@ -48,6 +48,17 @@ String TextOf(const Value& value) {
   }
 }
 
+// A copy of `value`. NOTE: a text is copied on its own before it goes into the new value: when
+// memory runs out, the copy of a string inside a nested std::variant's copy constructor brings
+// libstdc++ 12 down on the unwinding path instead of throwing std::bad_alloc.
+Value CopyOf(const Value& value) {
+  if (const auto* v = std::get_if<Variant>(&value); v != nullptr && v->kind() == VariantKind::kString) {
+    String text = v->string();
+    return Variant::OfString(std::move(text));
+  }
+  return value;
+}
+
 class Reader {
  public:
   Reader(std::string_view text, const VariableLookup& variable)
@@ -105,7 +116,7 @@ class Reader {
     if (server::EqualsIgnoringCase(name, "ChrW")) return CodeUnit();
     if (server::EqualsIgnoringCase(name, "Array")) return ArrayOf();
     if (variable_) {
-      if (const Value* found = variable_(name)) return *found;
+      if (const Value* found = variable_(name)) return CopyOf(*found);
       return Variant();  // a variable never assigned is Empty
     }
     pos_ = start;
@@ -187,7 +198,27 @@ class Reader {
     return Variant::OfLong(static_cast<Long>(bits));
   }
 
+  // One level of ChrW( or Array(, refused past kMaxNesting: the reader recurses per level.
+  class Nested {
+   public:
+    explicit Nested(Reader& reader) : reader_(reader) {
+      if (++reader_.depth_ > kMaxNesting) {
+        --reader_.depth_;
+        throw NestingTooDeep("ChrW( and Array( nested deeper than " +
+                             std::to_string(kMaxNesting) + " levels at column " +
+                             std::to_string(reader_.pos_ + 1));
+      }
+    }
+    ~Nested() { --reader_.depth_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+   private:
+    Reader& reader_;
+  };
+
   Value CodeUnit() {
+    const Nested level(*this);
     if (!Take('(')) Fail("ChrW needs (code)");
     const Value code = Expression();
     const auto* v = std::get_if<Variant>(&code);
@@ -200,6 +231,7 @@ class Reader {
   }
 
   Value ArrayOf() {
+    const Nested level(*this);
     if (!Take('(')) Fail("Array needs (elements)");
     std::vector<String> elements;
     if (!Take(')')) {
@@ -213,6 +245,7 @@ class Reader {
 
   std::string_view text_;
   const VariableLookup& variable_;
+  int depth_ = 0;  // ChrW( and Array( levels open
   size_t pos_ = 0;
 };
 
@@ -279,6 +312,8 @@ Value ParseValue(std::string_view text, const VariableLookup& variable) {
   if (!variable) {
     try {
       return Reader(text, variable).ReadAll();
+    } catch (const NestingTooDeep&) {
+      throw;
     } catch (const SyntaxError&) {
       return Variant::OfString(rt::FromUtf8(text));  // a bare word on the command line
     }

@@ -33,10 +33,16 @@ class SyntaxError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// ChrW( and Array( nested deeper than kMaxNesting: refused, also where a bare word would be text.
+class NestingTooDeep : public SyntaxError {
+ public:
+  using SyntaxError::SyntaxError;
+};
+inline constexpr int kMaxNesting = 64;
 
 // Reads one value from `text` (the whole text). A bare name is looked up through `variable`
 // (which returns null for an unknown name); with no lookup a bare word is text. Raises
-// SyntaxError.
+// SyntaxError, and NestingTooDeep past kMaxNesting levels of ChrW( and Array(.
 using VariableLookup = std::function<const Value*(std::string_view name)>;
 Value ParseValue(std::string_view text, const VariableLookup& variable = {});
 

@@ -5,8 +5,11 @@
 //   abandoned where it failed and execution goes on with the next one.
 // Trap mode: the body runs through Trap(); a runtime error hands control to the method's
 //   handler, whose own errors are not trapped again.
+// Memory that runs out (std::bad_alloc) is runtime error 7, "Out of memory", in every mode;
+// in Report mode the dispatcher turns it into that error.
 #pragma once
 
+#include <new>
 #include <utility>
 
 #include "runtime/convert.h"
@@ -29,6 +32,8 @@ bool Skip(Statement&& statement) {
     return true;
   } catch (const RuntimeError&) {
     return false;
+  } catch (const std::bad_alloc&) {
+    return false;  // runtime error 7, Out of memory
   }
 }
 
@@ -64,6 +69,8 @@ auto Trap(Body&& body, Handler&& handler) -> decltype(body()) {
     return std::forward<Body>(body)();
   } catch (const RuntimeError& error) {
     return std::forward<Handler>(handler)(error);
+  } catch (const std::bad_alloc&) {
+    return std::forward<Handler>(handler)(RuntimeError(ErrorNumber::kOutOfMemory));
   }
 }
 

@@ -1,8 +1,9 @@
 #!/bin/sh
-# The tool on hostile and unusual store files, one row each, every command under a memory limit
-# and a timeout: it ends with its exit status (an error exit at worst, never a signal), says
-# what the row expects, and leaves a store that `reg check` finds sound.
-#   store_files_test.sh TOOL MEMORY_KB      (MEMORY_KB 0: no limit, as under AddressSanitizer)
+# The tool on hostile input (store files, .reg files, sessions and arguments), one row each,
+# every command under a memory limit and a timeout: it ends with its exit status (an error exit
+# at worst, never a signal), says what the row expects, and leaves a store that `reg check`
+# finds sound.
+#   hostile_test.sh TOOL MEMORY_KB      (MEMORY_KB 0: no limit, as under AddressSanitizer)
 tool=$1
 memory=$2
 work=$(mktemp -d)
@@ -50,6 +51,22 @@ printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Deep]\n' >"$work/undeep.reg"
 run "$work/a.db" reg import "$work/deep.reg"; row "a key 100000 levels deep is imported" 0 "imported 2 changes"
 run "$work/a.db" reg import "$work/undeep.reg"; row "and deleted whole" 0 "imported 1 changes"
 run "$work/a.db" reg import "$work/wide.reg"; row "20000 values of a key 500 levels deep" 0 "imported 20001 changes"
+
+# Sessions and arguments: nesting past the parser's limit is refused with its line; a text that
+# outgrows memory is runtime error 7, and the session goes on.
+# repeat N TEXT: TEXT written N times.
+repeat() { n=$1; shift; seq "$n" | sed "s/.*/$1/" | tr -d '\n'; }
+{ printf 'x = '; repeat 30000 'ChrW('; printf '65'; repeat 30000 ')'; echo; } >"$work/nested.txt"
+run "$work/a.db" shell "$work/nested.txt"; row "30000 nested ChrW( in a session" 1 "line 1: ChrW( and Array( nested deeper than 64"
+run "$work/a.db" call Corvane.Tarnel scramb "$(repeat 18000 'Array(')$(repeat 18000 ')')"
+row "18000 nested Array( in an argument" 2 "argument 1: ChrW( and Array( nested deeper than 64"
+{ echo 'a = "ab"'; i=0; while [ $i -lt 40 ]; do echo 'a = a & a'; i=$((i + 1)); done; echo 'print "on"'; } >"$work/double.txt"
+if [ "$memory" -gt 0 ]; then
+  run "$work/a.db" shell "$work/double.txt"; row "a text doubled 40 times" 1 "Out of memory (runtime error 7)"
+  grep -q 'String "on"' "$work/out" || { echo "FAIL: the session did not go on after running out of memory"; status=1; }
+else
+  echo "skipped: a text doubled 40 times (no memory limit here)"
+fi
 
 # Another program's database is refused and left byte for byte as it was.
 sqlite3 "$work/foreign.db" 'CREATE TABLE notes(t TEXT); INSERT INTO notes VALUES ("mine")'
