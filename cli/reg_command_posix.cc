@@ -47,48 +47,41 @@ std::string Joined(const std::vector<String>& path) {
   return rt::ToUtf8(text);
 }
 
-// Collects the key and every key below it, parents first, for showing and exporting.
-Result Collect(RegistryStore& store, Long root, std::vector<String>& path,
-               std::vector<registry::ExportedKey>& keys) {
-  registry::ExportedKey key;
-  std::vector<String> subkeys;
-  if (const Result r = registry::ListKey(store, root, path, &key.path, &subkeys, &key.values);
-      r != 0)
-    return r;
-  keys.push_back(std::move(key));
-  for (const String& subkey : subkeys) {
-    path.push_back(subkey);
-    const Result r = Collect(store, root, path, keys);
-    path.pop_back();
-    if (r != 0) return r;
+// Shows one key as regedit's panes show it, indented two spaces per level below the first key
+// shown (`top` levels from its root).
+void ShowKey(const std::vector<String>& path, const std::vector<registry::StoredValue>& values,
+             size_t top) {
+  // The indent stops growing at the registry's depth limit: a deeper tree (made before the
+  // limit) is shown in time and space that go with its keys, not with their depth squared.
+  const size_t depth = path.size() - top;
+  const std::string indent(2 * std::min(depth, registry::kMaxDepth), ' ');
+  std::printf("%s%s\n", indent.c_str(),
+              depth == 0 ? Joined(path).c_str() : rt::ToUtf8(path.back()).c_str());
+  size_t width = 9;  // "(Default)"
+  bool has_default = false;
+  for (const auto& value : values) {
+    width = std::max(width, rt::ToUtf8(value.name).size());
+    has_default = has_default || value.name.empty();
   }
-  return 0;
+  auto line = [&](const std::string& name, const std::string& type, const std::string& data) {
+    std::printf("%s  %-*s  %-13s %s\n", indent.c_str(), static_cast<int>(width), name.c_str(),
+                type.c_str(), data.c_str());
+  };
+  if (!has_default) line("(Default)", "REG_SZ", "(value not set)");
+  for (const auto& value : values)
+    line(value.name.empty() ? "(Default)" : rt::ToUtf8(value.name),
+         registry::TypeName(value.type), registry::ShownData(value));
 }
 
-// Shows collected keys as regedit's panes show them, indented two spaces per level below the
-// first key.
-void Show(const std::vector<registry::ExportedKey>& keys) {
-  const size_t top = keys.empty() ? 0 : keys.front().path.size();
-  for (const registry::ExportedKey& key : keys) {
-    const size_t depth = key.path.size() - top;
-    const std::string indent(2 * depth, ' ');
-    std::printf("%s%s\n", indent.c_str(),
-                depth == 0 ? Joined(key.path).c_str() : rt::ToUtf8(key.path.back()).c_str());
-    size_t width = 9;  // "(Default)"
-    bool has_default = false;
-    for (const auto& value : key.values) {
-      width = std::max(width, rt::ToUtf8(value.name).size());
-      has_default = has_default || value.name.empty();
-    }
-    auto line = [&](const std::string& name, const std::string& type, const std::string& data) {
-      std::printf("%s  %-*s  %-13s %s\n", indent.c_str(), static_cast<int>(width), name.c_str(),
-                  type.c_str(), data.c_str());
-    };
-    if (!has_default) line("(Default)", "REG_SZ", "(value not set)");
-    for (const auto& value : key.values)
-      line(value.name.empty() ? "(Default)" : rt::ToUtf8(value.name),
-           registry::TypeName(value.type), registry::ShownData(value));
-  }
+// Shows the key `path` below `root` and every key below it, as they are walked.
+Result ShowTree(RegistryStore& store, Long root, const std::vector<String>& path) {
+  const size_t top = path.size() + 1;  // the root's name comes first
+  return registry::WalkTree(store, root, path,
+                            [top](const std::vector<String>& spelled,
+                                  const std::vector<registry::StoredValue>& values) {
+                              ShowKey(spelled, values, top);
+                              return Result{0};
+                            });
 }
 
 bool ReadFile(const std::string& file, std::string* bytes) {
@@ -107,38 +100,44 @@ int KeyArgument(const std::string& text, Long* root, std::vector<String>* path) 
   return 2;
 }
 
-// Collects the key that the request names and everything below it; 0, or the exit status.
-int CollectNamed(RegistryStore& store, const RegRequest& request,
-                 std::vector<registry::ExportedKey>& keys) {
-  Long root = 0;
-  std::vector<String> path;
-  if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
-  if (const Result r = Collect(store, root, path, keys); r != 0)
-    return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
-  return 0;
-}
-
 int ShowAction(RegistryStore& store, const RegRequest& request) {
   if (!request.key.empty()) {
-    std::vector<registry::ExportedKey> keys;
-    if (const int status = CollectNamed(store, request, keys); status != 0) return status;
-    Show(keys);
+    Long root = 0;
+    std::vector<String> path;
+    if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
+    if (const Result r = ShowTree(store, root, path); r != 0)
+      return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
     return 0;
   }
   for (const registry::Root& root : registry::kRoots) {
     if (root.kind != registry::RootKind::kKeys) continue;
-    std::vector<String> path;
-    std::vector<registry::ExportedKey> keys;
-    if (const Result result = Collect(store, root.handle, path, keys); result != 0)
+    if (const Result result = ShowTree(store, root.handle, {}); result != 0)
       return Failed("cannot read the store", result);
-    Show(keys);
   }
   return 0;
 }
 
 int ExportAction(RegistryStore& store, const RegRequest& request) {
+  Long root = 0;
+  std::vector<String> path;
+  if (const int usage = KeyArgument(request.key, &root, &path); usage != 0) return usage;
+  // Each key of a .reg file names its whole path: keys deeper than the registry allows are left
+  // to reg import's [-...], which removes them.
   std::vector<registry::ExportedKey> keys;
-  if (const int status = CollectNamed(store, request, keys); status != 0) return status;
+  bool too_deep = false;
+  const Result r = registry::WalkTree(
+      store, root, path,
+      [&](const std::vector<String>& spelled, const std::vector<registry::StoredValue>& values) {
+        if (spelled.size() > registry::kMaxDepth + 1) {
+          too_deep = true;
+          return registry::kInvalidParameter;
+        }
+        keys.push_back({spelled, values});
+        return Result{0};
+      });
+  if (too_deep)
+    return Failed("cannot export " + request.key + ": it holds keys deeper than 512 levels", r);
+  if (r != 0) return Failed(r == 2 ? "no key " + request.key : "cannot read " + request.key, r);
   std::string bytes, why;
   const auto format =
       request.regedit4 ? registry::RegFormat::kRegedit4 : registry::RegFormat::kVersion5;

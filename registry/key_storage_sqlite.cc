@@ -161,9 +161,12 @@ class SqliteStorage::Statement {
     return rc == SQLITE_DONE ? kSuccess : storage_.Failed(rc);
   }
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  // A name with its length, a NUL in it included.
   String Text(int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return rt::FromUtf8(text != nullptr ? text : "");
+    if (text == nullptr) return String();
+    return rt::FromUtf8(
+        std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))));
   }
   std::string Blob(int column) {
     const void* blob = sqlite3_column_blob(stmt_, column);

@@ -134,7 +134,7 @@ Result RegistryStore::Open(Long key, const char* subkey, uint32_t sam, Long* res
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
   KeyId id = 0;
   if (const Result r = Walk(target.id, path, &id); r != kSuccess) return r;
-  *result = NewHandle(id, sam);
+  *result = NewHandle(id, sam, target.depth + path.size());
   return kSuccess;
 }
 
@@ -152,6 +152,7 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
   }
   std::vector<String> path;
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
+  if (target.depth + path.size() > kMaxDepth) return kInvalidParameter;  // the tree's limit
   KeyId id = target.id;
   // A key that is gone has no children, so the first child added below it finds it gone,
   // inside the transaction; the keys made on the way cannot go meanwhile.
@@ -171,7 +172,7 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
     return kSuccess;
   });
   if (r != kSuccess) return r;
-  *result = NewHandle(id, kKeyAllAccess);
+  *result = NewHandle(id, kKeyAllAccess, target.depth + path.size());
   return kSuccess;
 }
 
@@ -297,6 +298,7 @@ RegistryStore::Target RegistryStore::Resolve(Long key) {
   } else {
     t.id = found->second.id;
     t.access = found->second.access;
+    t.depth = found->second.depth;
   }
   return t;
 }
@@ -320,7 +322,7 @@ Result RegistryStore::ParsePath(Long key, const char* subkey, std::vector<String
   }
   *path = SplitKeyPath(text);
   for (const String& name : *path)
-    if (name.size() > kMaxKeyName) return kInvalidParameter;
+    if (name.size() > kMaxKeyName || !IsKeepableName(name)) return kInvalidParameter;
   return kSuccess;
 }
 
@@ -333,13 +335,13 @@ Result RegistryStore::Walk(KeyId from, const std::vector<String>& path, KeyId* f
   return kSuccess;
 }
 
-Long RegistryStore::NewHandle(KeyId id, uint32_t access) {
+Long RegistryStore::NewHandle(KeyId id, uint32_t access, size_t depth) {
   // Positive, never 0, never a root's (negative) value; not reused while open.
   while (handles_.count(next_) != 0 || next_ <= 0)
     next_ = next_ <= 0 || next_ > 0x3FFFFFF0 ? kFirstHandle : next_ + 4;
   const Long handle = next_;
   next_ += 4;
-  handles_[handle] = {id, access};
+  handles_[handle] = {id, access, depth};
   return handle;
 }
 

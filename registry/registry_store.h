@@ -5,8 +5,9 @@
 // The rules kept here: the seven predefined roots (HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA
 // answered as Windows NT answers them), the path rules, a per-process handle table (handles are
 // never 0 and never a root's value; a closed handle answers 6, one to a deleted key 1018),
-// access rights, the termination rules of REG_SZ, 234 with the size, the name limits, value data
-// up to 1 MiB. Names and text data are kept in Unicode and converted at the ANSI call, as
+// access rights, the termination rules of REG_SZ, 234 with the size, the limits (key names of
+// 255 characters, value names of 16 383, keys 512 levels deep, value data of 1 MiB; 87 past
+// them). Names and text data are kept in Unicode and converted at the ANSI call, as
 // Windows does. Names are compared without regard to case and kept as they were created.
 //
 // Threads: one store serves any number of threads at once, as the registry does. Each call is
@@ -79,12 +80,14 @@ class RegistryStore final : public RegistryApi {
     Result error = kSuccess;   // 0 when the handle can be used
     bool performance = false;  // HKEY_PERFORMANCE_DATA, which holds no keys
     bool root = false;         // a predefined root, which is never deleted
+    size_t depth = 0;          // levels below the root
     KeyId id = 0;
     uint32_t access = 0;
   };
   struct Handle {
     KeyId id;
     uint32_t access;
+    size_t depth;  // levels below the root
   };
 
   class Call;
@@ -95,7 +98,7 @@ class RegistryStore final : public RegistryApi {
   Result StillThere(const Target& target);
   Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
   Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
-  Long NewHandle(KeyId id, uint32_t access);
+  Long NewHandle(KeyId id, uint32_t access, size_t depth);
 
   std::timed_mutex mutex_;  // held by every call (Call) for all that follows
   std::unique_ptr<KeyStorage> storage_;  // guarded by mutex_

@@ -92,4 +92,18 @@ String FromUtf16Bytes(std::string_view bytes) {
   return text;
 }
 
+bool IsKeepableName(StringView name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (c == 0) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 == name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace corvane::registry

@@ -56,10 +56,16 @@ String Fold(StringView name);
 // trailing backslashes) are left out.
 std::vector<String> SplitKeyPath(StringView path);
 
-// The registry's limits: characters of one key name, characters of a value name, bytes of data.
-inline constexpr size_t kMaxKeyName = 256;
+// The registry's limits: characters of one key name, characters of a value name, levels of a
+// key below its root, bytes of data. Past them a call answers 87.
+inline constexpr size_t kMaxKeyName = 255;
 inline constexpr size_t kMaxValueName = 16383;
+inline constexpr size_t kMaxDepth = 512;
 inline constexpr uint32_t kMaxData = 1u << 20;
+
+// Whether the store can keep `name` exactly: no NUL character and no surrogate without its
+// pair (neither survives the store's UTF-8).
+bool IsKeepableName(StringView name);
 
 // The types whose data is text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ).
 inline bool IsTextType(uint32_t type) {

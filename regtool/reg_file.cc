@@ -145,8 +145,11 @@ class Reader {
     std::vector<String> names;
     if (!ParseKeyPath(path, &edit.root, &names)) Fail("an unknown root key");
     edit.path = std::move(names);
-    for (const String& name : edit.path)
-      if (name.size() > kMaxKeyName) Fail("a key name longer than 256 characters");
+    if (edit.path.size() > kMaxDepth) Fail("a key deeper than 512 levels");
+    for (const String& name : edit.path) {
+      if (name.size() > kMaxKeyName) Fail("a key name longer than 255 characters");
+      if (!IsKeepableName(name)) Fail("a key name holding a NUL character or a lone surrogate");
+    }
     if (edit.kind == KeyEdit::Kind::kDeleteTree && edit.path.empty())
       Fail("a root key cannot be removed");
     has_key_ = edit.kind == KeyEdit::Kind::kCreateKey;
@@ -208,6 +211,10 @@ class Reader {
     if (line[0] == u'"') {
       pos = 0;
       edit.value.name = Quoted(line, &pos, false);
+      if (edit.value.name.size() > kMaxValueName)
+        Fail("a value name longer than 16383 characters");
+      if (!IsKeepableName(edit.value.name))
+        Fail("a value name holding a NUL character or a lone surrogate");
     }
     StringView rest = TrimLeft(line.substr(pos));
     if (rest.empty() || rest[0] != u'=') Fail("a value without =");
@@ -217,6 +224,7 @@ class Reader {
     } else {
       edit.kind = KeyEdit::Kind::kSetValue;
       ReadData(rest, &edit.value);
+      if (edit.value.data.size() > kMaxData) Fail("data longer than 1 MiB");
     }
     edits_->push_back(std::move(edit));
   }

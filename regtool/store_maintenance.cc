@@ -12,10 +12,13 @@ const Root* StoredRoot(Long handle) {
 
 Result CheckEdit(const KeyEdit& edit) {
   if (StoredRoot(edit.root) == nullptr) return kInvalidHandle;
+  if (edit.path.size() > kMaxDepth) return kInvalidParameter;
   for (const String& name : edit.path)
-    if (name.empty() || name.size() > kMaxKeyName || name.find(u'\\') != String::npos)
+    if (name.empty() || name.size() > kMaxKeyName || name.find(u'\\') != String::npos ||
+        !IsKeepableName(name))
       return kInvalidParameter;
-  if (edit.value.name.size() > kMaxValueName || edit.value.data.size() > kMaxData)
+  if (edit.value.name.size() > kMaxValueName || edit.value.data.size() > kMaxData ||
+      !IsKeepableName(edit.value.name))
     return kInvalidParameter;
   return kSuccess;
 }
@@ -116,6 +119,52 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
         return listed;
     if (values != nullptr)
       if (const Result listed = storage.ListValues(id, values); listed != kSuccess) return listed;
+    return kSuccess;
+  });
+}
+
+Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path,
+                const KeyVisitor& visit) {
+  return store.WithStorage([&](KeyStorage& storage) -> Result {
+    const Root* r = StoredRoot(root);
+    if (r == nullptr) return kInvalidHandle;
+    KeyId top = RootKey(*r);
+    std::vector<String> spelled{r->name};
+    for (const String& name : path) {
+      String as_created;
+      if (const Result found = storage.FindChild(top, name, &top, &as_created); found != kSuccess)
+        return found;
+      spelled.push_back(std::move(as_created));
+    }
+    // The keys whose subkeys are being walked, each with its subkeys' names and the next one.
+    struct Open {
+      KeyId id;
+      std::vector<String> children;
+      size_t next = 0;
+    };
+    std::vector<Open> open;
+    std::vector<StoredValue> values;
+    auto enter = [&](KeyId key) -> Result {
+      if (const Result listed = storage.ListValues(key, &values); listed != kSuccess) return listed;
+      if (const Result stop = visit(spelled, values); stop != kSuccess) return stop;
+      open.push_back({key, {}});
+      return storage.ListChildren(key, &open.back().children);
+    };
+    if (const Result r0 = enter(top); r0 != kSuccess) return r0;
+    while (!open.empty()) {
+      Open& current = open.back();
+      if (current.next == current.children.size()) {
+        open.pop_back();
+        if (!open.empty()) spelled.pop_back();
+        continue;
+      }
+      const String name = current.children[current.next++];
+      KeyId child = 0;
+      if (const Result found = storage.FindChild(current.id, name, &child); found != kSuccess)
+        return found;
+      spelled.push_back(name);
+      if (const Result entered = enter(child); entered != kSuccess) return entered;
+    }
     return kSuccess;
   });
 }

@@ -54,10 +54,15 @@ void CheckInvariants(sqlite3* db, StoreReport& report) {
       {"SELECT COUNT(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)",
        "values whose key is gone"},
       {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND (name = '' OR instr(name, '\\') > 0"
-       " OR length(name) > 256)",
-       "key names empty, too long or holding a backslash"},
-      {"SELECT COUNT(*) FROM vals WHERE length(name) > 16383 OR length(data) > 1048576",
-       "value names or data beyond the limits"},
+       " OR length(name) > 255 OR instr(CAST(name AS BLOB), x'00') > 0)",
+       "key names empty, too long, or holding a backslash or a NUL character"},
+      {"SELECT COUNT(*) FROM vals WHERE length(name) > 16383 OR length(data) > 1048576"
+       " OR instr(CAST(name AS BLOB), x'00') > 0",
+       "value names or data beyond the limits, or names holding a NUL character"},
+      {"WITH RECURSIVE reach(id, depth) AS (SELECT id, 0 FROM keys WHERE parent = 0 UNION ALL"
+       " SELECT k.id, r.depth + 1 FROM keys k JOIN reach r ON k.parent = r.id)"
+       " SELECT COUNT(*) FROM reach WHERE depth > 512",
+       "keys deeper than 512 levels"},
   };
   for (const auto& invariant : kInvariants)
     if (const long long n = Count(db, invariant.sql); n != 0)

@@ -20,13 +20,14 @@ run() {
   ) >"$work/out" 2>&1
   code=$?
 }
-# row NAME STATUS PATTERN: the last command's status and output, and the store sound after it.
+# row NAME STATUS PATTERN [unsound]: the last command's status and output, and the store sound
+# after it (unless the row leaves it unsound on purpose).
 row() {
   if [ "$code" -ne "$2" ] || ! grep -q -- "$3" "$work/out"; then
     echo "FAIL: $1: exit $code (expected $2), output:"; sed 's/^/    /' "$work/out"; status=1
     return
   fi
-  case "$store" in *foreign*) echo "ok: $1"; return ;; esac
+  case "$store$4" in *foreign* | *unsound) echo "ok: $1"; return ;; esac
   if ! "$tool" --store "$store" reg check >"$work/check" 2>&1; then
     echo "FAIL: $1: the store is not sound afterwards"; sed 's/^/    /' "$work/check"; status=1
     return
@@ -48,9 +49,40 @@ printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Deep]\n' >"$work/undeep.reg"
   printf ']\n'
   i=0; while [ $i -lt 20000 ]; do printf '"v%d"=dword:1\n' $i; i=$((i + 1)); done
 } >"$work/wide.reg"
-run "$work/a.db" reg import "$work/deep.reg"; row "a key 100000 levels deep is imported" 0 "imported 2 changes"
-run "$work/a.db" reg import "$work/undeep.reg"; row "and deleted whole" 0 "imported 1 changes"
+run "$work/a.db" reg import "$work/deep.reg"; row "a key 100000 levels deep is refused" 1 "deep.reg:3: a key deeper than 512 levels"
 run "$work/a.db" reg import "$work/wide.reg"; row "20000 values of a key 500 levels deep" 0 "imported 20001 changes"
+# Trees made deeper before the limit, written into the file directly: found, shown, refused by
+# export with a reason, and deleted whole.
+# chain NAME LEVELS FIRST_ID: a chain of keys "d" LEVELS deep below HKCU\Software\NAME.
+chain() {
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\%s]\n' "$1" >"$work/chain.reg"
+  "$tool" --store "$work/a.db" reg import "$work/chain.reg" >/dev/null
+  sqlite3 "$work/a.db" "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < $2)
+    INSERT INTO keys(id, parent, name, fold) SELECT $3 + i, CASE i WHEN 1 THEN
+    (SELECT id FROM keys WHERE fold = upper('$1')) ELSE $3 + i - 1 END, 'd', 'D' FROM c"
+}
+chain Deep 100000 1000000
+chain Tall 5000 2000000
+run "$work/a.db" reg check; row "keys deeper than 512 levels in the file are found" 1 "103980 keys deeper than 512" unsound
+run "$work/a.db" reg show 'HKCU\Software\Tall'; row "a key 5000 levels deep is shown" 0 "^ *d$" unsound
+run "$work/a.db" reg export 'HKCU\Software\Tall' "$work/tall.reg"; row "and refused by export" 1 "deeper than 512 levels" unsound
+printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Tall]\n' >"$work/untall.reg"
+run "$work/a.db" reg import "$work/untall.reg"; row "and deleted whole" 0 "imported 1 changes" unsound
+run "$work/a.db" reg import "$work/undeep.reg"; row "a key 100000 levels deep is deleted whole" 0 "imported 1 changes"
+
+# Names the store cannot keep: refused at import; one written into the file directly is found,
+# and its key can still be shown, exported and deleted.
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Poison\\a\000b]\n' >"$work/poison.reg"
+run "$work/a.db" reg import "$work/poison.reg"; row "a NUL in a key name is refused" 1 "poison.reg:3: a key name holding a NUL"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Poison]\n"v"="x"\n' >"$work/poison1.reg"
+printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Poison]\n' >"$work/unpoison.reg"
+"$tool" --store "$work/a.db" reg import "$work/poison1.reg" >/dev/null
+sqlite3 "$work/a.db" "INSERT INTO keys(parent, name, fold) SELECT id, 'a' || char(0) || 'b',
+  'A' || char(0) || 'B' FROM keys WHERE fold = 'POISON'"
+run "$work/a.db" reg check; row "a NUL in a name in the file is found" 1 "holding a backslash or a NUL" unsound
+run "$work/a.db" reg show 'HKCU\Software\Poison'; row "and shown" 0 "v *REG_SZ *x" unsound
+run "$work/a.db" reg export 'HKCU\Software\Poison' "$work/poison.out"; row "and exported" 0 "exported 2 keys" unsound
+run "$work/a.db" reg import "$work/unpoison.reg"; row "and deleted" 0 "imported 1 changes"
 
 # Sessions and arguments: nesting past the parser's limit is refused with its line; a text that
 # outgrows memory is runtime error 7, and the session goes on.

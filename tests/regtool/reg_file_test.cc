@@ -138,6 +138,21 @@ TEST(RegFile, MalformedFilesAreRefusedWithTheirLine) {
       {"REGEDIT4\n\"a\"=\"x\"\n", 2, "outside a key"},
       {head + "[HKEY_CURRENT_USER\\T\n", 4, "closing ]"},
       {head + "junk\n", 4, "neither"},
+      // Names the store could not keep exactly, and the registry's limits.
+      {head + "[HKEY_CURRENT_USER\\a" + std::string(1, '\0') + "b]\n", 4, "a key name holding a NUL"},
+      {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n\"x" +
+                          String(1, u'\xD800') + u"\"=\"v\"\r\n"),
+       4, "a value name holding a NUL character or a lone surrogate"},
+      {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\x" +
+                          String(1, u'\xDC00') + u"]\r\n"),
+       3, "a key name holding a NUL character or a lone surrogate"},
+      {head + "[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
+      {head + "\"" + std::string(16384, 'v') + "\"=\"x\"\n", 4, "longer than 16383"},
+      {head + "[HKEY_CURRENT_USER" + [] {
+         std::string deep;
+         for (int i = 0; i < 513; ++i) deep += "\\d";
+         return deep;
+       }() + "]\n", 4, "deeper than 512"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.file);
