@@ -1,5 +1,6 @@
 // The .reg reader on arbitrary bytes: it never crashes; a refusal names a line of the file and
-// hands back no changes; what it accepts, written out again, reads back as the same values.
+// hands back no changes; what it accepts the store can keep, and written out again it reads
+// back as the same values.
 #include <algorithm>
 
 #include "fuzz/fuzz_input.h"
@@ -17,6 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!edits.empty()) fuzz::Violated("a refused file handed back changes");
     if (error.line < 1 || error.line > lines) fuzz::Violated("a refusal names no line of the file");
     return 0;
+  }
+  // What is accepted the store can keep: names without NUL or a lone surrogate, within the
+  // registry's limits.
+  for (const KeyEdit& edit : edits) {
+    if (edit.path.size() > kMaxDepth) fuzz::Violated("a key deeper than the limit was accepted");
+    for (const String& name : edit.path)
+      if (name.size() > kMaxKeyName || !IsKeepableName(name))
+        fuzz::Violated("a key name the store cannot keep was accepted");
+    if (edit.value.name.size() > kMaxValueName || !IsKeepableName(edit.value.name) ||
+        edit.value.data.size() > kMaxData)
+      fuzz::Violated("a value the store cannot keep was accepted");
   }
   // Every value set, written as Version 5.00 and read again, is the same value.
   std::vector<ExportedKey> keys;

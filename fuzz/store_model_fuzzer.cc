@@ -28,6 +28,7 @@ struct Value {
 };
 struct Node {
   bool alive = true;
+  size_t depth = 0;  // levels below the root
   std::map<std::string, int> children;  // by folded name
   std::map<std::string, Value> values;  // by folded name
 };
@@ -55,14 +56,17 @@ class Model {
     return kSuccess;
   }
 
-  // The folded components of a path; 161 for a leading backslash.
-  static Result Parse(const std::string& path, std::vector<std::string>* parts) {
+  // The folded components of a path; 161 for a leading backslash, 87 for a component longer
+  // than a key name may be. A value's name is folded the same way (as one component, with
+  // `key` false: the key names' limit is not its own).
+  static Result Parse(const std::string& path, std::vector<std::string>* parts, bool key = true) {
     if (!path.empty() && path[0] == '\\') return kBadPathname;
     std::string part;
     for (char c : path + "\\") {
       if (c != '\\') {
         part += Fold(c);
       } else if (!part.empty()) {
+        if (key && part.size() > kMaxKeyName) return kInvalidParameter;
         parts->push_back(part);
         part.clear();
       }
@@ -77,6 +81,7 @@ class Model {
       if (found == nodes_[node].children.end()) {
         if (!create) return -1;
         nodes_.emplace_back();
+        nodes_.back().depth = nodes_[node].depth + 1;
         found = nodes_[node].children.emplace(part, static_cast<int>(nodes_.size()) - 1).first;
       }
       node = found->second;
@@ -113,13 +118,19 @@ class Model {
   std::vector<Node> nodes_;
 };
 
+// Names that differ only in case, and names at the key name's limit and past it.
 std::string Name(FuzzInput& in) {
-  static const char* const kNames[] = {"a", "A", "b", "\xE9", "\xC9", "ab", "AB"};
-  return kNames[in.Int(0, 6)];
+  static const std::string kNames[] = {"a",  "A",  "b", "\xE9", "\xC9", "ab", "AB",
+                                       std::string(255, 'k'), std::string(256, 'k')};
+  return kNames[in.Byte() % 16 == 0 ? in.Int(7, 8) : in.Int(0, 6)];
 }
 
 std::string Path(FuzzInput& in) {
   std::string path;
+  // Now and then a path near the tree's depth limit.
+  if (in.Byte() == 0xA5)
+    for (int i = in.Int(static_cast<int>(kMaxDepth) - 3, static_cast<int>(kMaxDepth) + 1); i > 0; --i)
+      path += "d\\";
   if (in.Byte() % 8 == 0) path += '\\';
   for (int i = in.Int(0, 3); i > 0; --i) {
     path += Name(in);
@@ -184,8 +195,12 @@ void Run(RegistryStore& store, FuzzInput& in) {
           if (path.empty() && (h == kCurrentUser || h == kLocalMachine)) {
             root_itself = true;
           } else if ((want = Model::Parse(path, &parts)) == kSuccess) {
-            target = model.Walk(node, parts, create);
-            if (target < 0) want = kFileNotFound;
+            if (create && model.node(node).depth + parts.size() > kMaxDepth) {
+              want = kInvalidParameter;  // deeper than a tree may be
+            } else {
+              target = model.Walk(node, parts, create);
+              if (target < 0) want = kFileNotFound;
+            }
           }
         }
         ExpectCode(got, want, "create/open: the result code differs from the model");
@@ -214,7 +229,7 @@ void Run(RegistryStore& store, FuzzInput& in) {
         ExpectCode(got, want, "set: the result code differs from the model");
         if (want == kSuccess) {
           std::vector<std::string> folded;
-          Model::Parse(name, &folded);
+          Model::Parse(name, &folded, false);
           model.node(node).values[folded[0]] = {type, data};
         }
         break;
@@ -229,7 +244,7 @@ void Run(RegistryStore& store, FuzzInput& in) {
         const Value* value = nullptr;
         if (want == kSuccess) {
           std::vector<std::string> folded;
-          Model::Parse(name, &folded);
+          Model::Parse(name, &folded, false);
           const auto found = model.node(node).values.find(folded[0]);
           if (found == model.node(node).values.end()) {
             want = kFileNotFound;
@@ -257,7 +272,7 @@ void Run(RegistryStore& store, FuzzInput& in) {
         if (want == kSuccess && !writable) want = kAccessDenied;
         if (want == kSuccess) {
           std::vector<std::string> folded;
-          Model::Parse(name, &folded);
+          Model::Parse(name, &folded, false);
           want = model.node(node).values.erase(folded[0]) == 1 ? kSuccess : kFileNotFound;
         }
         ExpectCode(got, want, "delete value: the result code differs from the model");

@@ -11,7 +11,8 @@ seconds=${1:-15}
 "$root/scripts/install-deps.sh" native sanitize
 "$root/scripts/build.sh" fuzz >/dev/null
 failed=0
-for target in tarnel_fuzzer registry_fuzzer declares_fuzzer store_model_fuzzer reg_file_fuzzer; do
+for target in tarnel_fuzzer registry_fuzzer declares_fuzzer store_model_fuzzer reg_file_fuzzer \
+              value_syntax_fuzzer; do
   exe="$root/build/fuzz/fuzz/$target"
   corpus="$root/build/fuzz/corpus/$target"
   crashes="$root/build/fuzz/crashes/$target"
