@@ -2,7 +2,7 @@
 # The tool on hostile input (store files, .reg files, sessions and arguments), one row each,
 # every command under a memory limit and a timeout: it ends with its exit status (an error exit
 # at worst, never a signal), says what the row expects, and leaves a store that `reg check`
-# finds sound.
+# finds sound and that can be shown and exported.
 #   hostile_test.sh TOOL MEMORY_KB      (MEMORY_KB 0: no limit, as under AddressSanitizer)
 tool=$1
 memory=$2
@@ -28,8 +28,11 @@ row() {
     return
   fi
   case "$store$4" in *foreign* | *unsound) echo "ok: $1"; return ;; esac
-  if ! "$tool" --store "$store" reg check >"$work/check" 2>&1; then
-    echo "FAIL: $1: the store is not sound afterwards"; sed 's/^/    /' "$work/check"; status=1
+  if ! "$tool" --store "$store" reg check >"$work/check" 2>&1 ||
+     ! "$tool" --store "$store" reg show >/dev/null 2>>"$work/check" ||
+     ! "$tool" --store "$store" reg export HKCU "$work/all.reg" >/dev/null 2>>"$work/check"; then
+    echo "FAIL: $1: the store is not sound, or cannot be shown and exported, afterwards"
+    sed 's/^/    /' "$work/check"; status=1
     return
   fi
   echo "ok: $1"
