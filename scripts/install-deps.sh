@@ -93,6 +93,10 @@ apt_install() {
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends -t "$codename" "$@" >"$log" 2>&1
 }
 
+# Everything in one transaction first, so that apt can pick the amd64 and i386 versions together;
+# then, if that cannot be done, everything but 32-bit Wine, and 32-bit Wine on its own.
+[ ${#missing32[@]} -gt 0 ] && [ ${#missing[@]} -gt 0 ] && apt_install "${missing[@]}" "${missing32[@]}" &&
+  exit 0
 if [ ${#missing[@]} -gt 0 ] && ! apt_install "${missing[@]}"; then
   cat "$log" >&2
   echo "install-deps: FAILED: what the native and 64-bit builds need could not be installed: $(reason)" >&2
