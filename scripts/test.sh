@@ -19,6 +19,8 @@ if [ -s "$root/build/win32-unavailable" ]; then
   export CORVANE_SKIP_WIN32=1
   CORVANE_SKIP_WIN32_REASON="32-bit Wine could not be installed: $(head -n 1 "$root/build/win32-unavailable")"
   export CORVANE_SKIP_WIN32_REASON
+elif [ -n "${CORVANE_SKIP_WIN32:-}" ]; then
+  export CORVANE_SKIP_WIN32_REASON="${CORVANE_SKIP_WIN32_REASON:-CORVANE_SKIP_WIN32 is set}"
 fi
 "$root/scripts/build.sh" native
 "$root/scripts/build.sh" sanitize
@@ -74,7 +76,7 @@ fi
 skipped_win32_suites() {
   local log
   log=$(mktemp)
-  CORVANE_SKIP_WIN32=1 ctest --test-dir "$root/build/win32" >"$log" 2>&1 || status=1
+  CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON=${CORVANE_SKIP_WIN32_REASON:-skipped as without 32-bit programs} ctest --test-dir "$root/build/win32" >"$log" 2>&1 || status=1
   grep -E 'tests passed|tests failed|Skipped\)' "$log"
   if grep -Eq 'Test +#[0-9]+: .* Passed' "$log"; then
     echo "FAILED: a 32-bit suite counted as passed without running"
@@ -92,8 +94,6 @@ if [ -z "${CORVANE_SKIP_WIN32:-}" ] && "$root/build/win32/wine" --can-run; then
 else
   if [ -n "${CORVANE_SKIP_WIN32_REASON:-}" ]; then
     echo "32-bit suites skipped: $CORVANE_SKIP_WIN32_REASON"
-  elif [ -n "${CORVANE_SKIP_WIN32:-}" ]; then
-    echo "32-bit suites skipped: CORVANE_SKIP_WIN32 is set"
   else
     echo "32-bit suites skipped: this machine cannot run 32-bit programs"
   fi
@@ -110,7 +110,8 @@ if [ $can32 = yes ]; then
   echo "== the same without 32-bit programs (CORVANE_SKIP_WIN32=1): the 32-bit suites skipped"
   skipped_win32_suites
   echo "== the same without 32-bit programs (CORVANE_SKIP_WIN32=1): the Windows packages"
-  CORVANE_SKIP_WIN32=1 "$root/tests/packaging/windows_test.sh" "$root" "$root/dist" || status=1
+  CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON="taking the path of a machine without them" \
+    "$root/tests/packaging/windows_test.sh" "$root" "$root/dist" || status=1
 fi
 
 if [ "$windows_ran" -eq 0 ]; then
