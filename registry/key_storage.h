@@ -9,7 +9,8 @@
 //
 // Every operation returns a result code: 0, 2 when the key, child or value is not there, or the
 // storage's own failure (1015 damaged, 1016 input/output or busy past the call's deadline, 1017
-// a file that is not a store, 5 read-only, 112 full). A failure changes nothing that a transaction had not yet committed.
+// a file that is not a store, 5 read-only, 112 full). A failure changes nothing that a
+// transaction had not yet committed.
 //
 // A storage is used by one thread at a time (the store's lock); it keeps no state between calls
 // that another thread could see half-made.

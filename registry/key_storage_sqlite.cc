@@ -79,9 +79,7 @@ const char* const kSchema =
     "  (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'),"
     "  (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
     "  (4, 0, 'HKEY_USERS', 'HKEY_USERS'),"
-    "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');"
-    "PRAGMA user_version = 2;"
-    "PRAGMA application_id = 1131377270;";  // kStoreMark
+    "  (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');";
 
 StoreFault g_fault = nullptr;
 
@@ -483,6 +481,9 @@ Result SqliteStorage::SetUp() {
   char* message = nullptr;
   if (rc == SQLITE_OK) {
     rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
+    const std::string marks = "PRAGMA user_version = " + std::to_string(kSchemaVersion) +
+                              "; PRAGMA application_id = " + std::to_string(kStoreMark);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), marks.c_str(), nullptr, nullptr, &message);
     if (rc == SQLITE_OK) rc = Exec("COMMIT");
     if (rc != SQLITE_OK) sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
