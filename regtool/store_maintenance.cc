@@ -46,6 +46,24 @@ Result DeleteTree(KeyStorage& storage, KeyId top) {
   return kSuccess;
 }
 
+// The key `path` below `root`, and its path as the names were created, the root's name first.
+// 2 when a component is missing, 6 for a root that holds no keys.
+Result FindSpelled(KeyStorage& storage, Long root, const std::vector<String>& path, KeyId* key,
+                   std::vector<String>* spelled) {
+  const Root* r = StoredRoot(root);
+  if (r == nullptr) return kInvalidHandle;
+  KeyId id = RootKey(*r);
+  *spelled = {r->name};
+  for (const String& name : path) {
+    String as_created;
+    if (const Result found = storage.FindChild(id, name, &id, &as_created); found != kSuccess)
+      return found;
+    spelled->push_back(std::move(as_created));
+  }
+  *key = id;
+  return kSuccess;
+}
+
 // The key of `edit`, made on the way when the edit makes keys; 2 when it is missing.
 Result KeyOfEdit(KeyStorage& storage, const KeyEdit& edit, KeyId* key) {
   const bool create =
@@ -104,16 +122,11 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
                std::vector<String>* spelled, std::vector<String>* subkeys,
                std::vector<StoredValue>* values) {
   return store.WithStorage([&](KeyStorage& storage) -> Result {
-    const Root* r = StoredRoot(root);
-    if (r == nullptr) return kInvalidHandle;
-    KeyId id = RootKey(*r);
-    if (spelled != nullptr) *spelled = {r->name};
-    for (const String& name : path) {
-      String as_created;
-      if (const Result found = storage.FindChild(id, name, &id, &as_created); found != kSuccess)
-        return found;
-      if (spelled != nullptr) spelled->push_back(as_created);
-    }
+    KeyId id = 0;
+    std::vector<String> as_created;
+    if (const Result found = FindSpelled(storage, root, path, &id, &as_created); found != kSuccess)
+      return found;
+    if (spelled != nullptr) *spelled = std::move(as_created);
     if (subkeys != nullptr)
       if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess)
         return listed;
@@ -126,16 +139,10 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
 Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path,
                 const KeyVisitor& visit) {
   return store.WithStorage([&](KeyStorage& storage) -> Result {
-    const Root* r = StoredRoot(root);
-    if (r == nullptr) return kInvalidHandle;
-    KeyId top = RootKey(*r);
-    std::vector<String> spelled{r->name};
-    for (const String& name : path) {
-      String as_created;
-      if (const Result found = storage.FindChild(top, name, &top, &as_created); found != kSuccess)
-        return found;
-      spelled.push_back(std::move(as_created));
-    }
+    KeyId top = 0;
+    std::vector<String> spelled;
+    if (const Result found = FindSpelled(storage, root, path, &top, &spelled); found != kSuccess)
+      return found;
     // The keys whose subkeys are being walked, each with its subkeys' names and the next one.
     struct Open {
       KeyId id;
