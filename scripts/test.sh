@@ -30,25 +30,54 @@ fi
 
 status=0
 windows_ran=0
+# The tally behind the closing line: each CTest test counts once, and so does each suite that is
+# a script (the thread runs, the native packages, the fuzzers, the Windows packages).
+passed=0 failed=0 skipped=0
+
+# ctest_tally DIR [CTEST-ARGS...]: runs one tree's CTest (under a virtual display where
+# CTEST_DISPLAY is set) and adds its counts to the tally.
+ctest_tally() {
+  local dir=$1 log rc=0 total failures skips
+  shift
+  log=$(mktemp)
+  ${CTEST_DISPLAY:+xvfb-run -a} ctest --test-dir "$dir" "$@" 2>&1 | tee "$log" || rc=1
+  total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  failures=$(sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' "$log" | tail -n 1)
+  skips=$(grep -c '(Skipped)$' "$log" || true)
+  rm -f "$log"
+  if [ -z "$total" ]; then rc=1; total=0; failures=0; fi
+  passed=$((passed + total - failures - skips)) failed=$((failed + failures)) skipped=$((skipped + skips))
+  [ $rc -eq 0 ] || { status=1; [ "$failures" -gt 0 ] || failed=$((failed + 1)); }
+  return $rc
+}
+
+# suite COMMAND...: runs one scripted suite and counts it.
+suite() {
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)) status=1; fi
+}
 
 echo "== native suites"
-ctest --test-dir "$root/build/native" --output-on-failure || status=1
+ctest_tally "$root/build/native" --output-on-failure || true
 echo "== native suites under AddressSanitizer and UndefinedBehaviorSanitizer"
-ctest --test-dir "$root/build/sanitize" --output-on-failure || status=1
+ctest_tally "$root/build/sanitize" --output-on-failure || true
 echo "== the store and the classes under ThreadSanitizer, and 8 threads at once on one store"
 # Any report fails the run (ThreadSanitizer's exit code 66).
-tsan=$root/build/tsan/tests
-mkdir -p "$tsan/tmp"
-{ TEST_TMPDIR=$tsan/tmp/ "$tsan/corvane_tests" --gtest_brief=1 \
+tsan_suite() {
+  local tsan=$root/build/tsan/tests rc=0
+  mkdir -p "$tsan/tmp"
+  TEST_TMPDIR=$tsan/tmp/ "$tsan/corvane_tests" --gtest_brief=1 \
     --gtest_filter='RegistryStore.*:Backends/*:RegistryReplay.*:RegFile.*:DeclaresTest.*:RegistryTest.*:TimedPauseTest.*:Cipher*:Splits.*:SSplit.*' &&
   "$tsan/store_stress" threads "$tsan/tmp/threads.db" 8 4 &&
-  "$tsan/store_stress" threads "$tsan/tmp/platform.db" 8 2 --default; } || status=1
-rm -f "$tsan"/tmp/*.db*
+  "$tsan/store_stress" threads "$tsan/tmp/platform.db" 8 2 --default || rc=1
+  rm -f "$tsan"/tmp/*.db*
+  return $rc
+}
+suite tsan_suite
 echo "== the native library as it ships: installed, used by a consumer project, packaged"
-{ "$root/scripts/package.sh" linux >/dev/null &&
-  "$root/tests/packaging/linux_test.sh" "$root/build/native" "$root/dist"; } || status=1
+suite eval '"$root/scripts/package.sh" linux >/dev/null &&
+  "$root/tests/packaging/linux_test.sh" "$root/build/native" "$root/dist"'
 echo "== fuzzers: kept regression inputs, then a short run of each (a soak: scripts/fuzz.sh 3600)"
-"$root/scripts/fuzz.sh" "${CORVANE_FUZZ_SECONDS:-15}" || status=1
+suite "$root/scripts/fuzz.sh" "${CORVANE_FUZZ_SECONDS:-15}"
 
 # Runs the suites of one Windows tree in a fresh prefix, under a virtual display.
 run_windows_suites() {
@@ -58,7 +87,7 @@ run_windows_suites() {
   "$tree/wine" wineboot -i >/dev/null 2>&1 || true
   # The prefix's processes started without a display; the suites' message boxes need one.
   "$tree/wine" wineserver -k 2>/dev/null || true
-  xvfb-run -a ctest --test-dir "$tree" --output-on-failure || status=1
+  CTEST_DISPLAY=1 ctest_tally "$tree" --output-on-failure || true
   "$tree/wine" wineserver -k 2>/dev/null || true
 }
 
@@ -68,21 +97,23 @@ if "$root/build/win64/wine" --can-run; then
   windows_ran=1
 else
   echo "FAILED: 64-bit Wine cannot start on this machine"
-  status=1
+  failed=$((failed + 1)) status=1
 fi
 
 # The 32-bit tree's suites as a machine without 32-bit programs runs them: each one reported as
 # skipped, none counted as passed.
 skipped_win32_suites() {
-  local log
+  local log rc=0
   log=$(mktemp)
-  CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON=${CORVANE_SKIP_WIN32_REASON:-skipped as without 32-bit programs} ctest --test-dir "$root/build/win32" >"$log" 2>&1 || status=1
+  CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON=${CORVANE_SKIP_WIN32_REASON:-skipped as without 32-bit programs} ctest --test-dir "$root/build/win32" >"$log" 2>&1 || rc=1
   grep -E 'tests passed|tests failed|Skipped\)' "$log"
   if grep -Eq 'Test +#[0-9]+: .* Passed' "$log"; then
     echo "FAILED: a 32-bit suite counted as passed without running"
-    status=1
+    rc=1
   fi
+  [ "$1" = count ] && skipped=$((skipped + $(grep -c '(Skipped)$' "$log" || true)))
   rm -f "$log"
+  return $rc
 }
 
 echo "== Windows suites: 32-bit Corvane.dll under 32-bit Wine"
@@ -97,25 +128,26 @@ else
   else
     echo "32-bit suites skipped: this machine cannot run 32-bit programs"
   fi
-  skipped_win32_suites
+  skipped_win32_suites count || { failed=$((failed + 1)) status=1; }
 fi
 
 echo "== Windows packages under Wine: installers, upgrade, removal, registration-free hosts"
-{ "$root/scripts/package.sh" windows-release >/dev/null &&
-  "$root/tests/packaging/windows_test.sh" "$root" "$root/dist"; } || status=1
+suite eval '"$root/scripts/package.sh" windows-release >/dev/null &&
+  "$root/tests/packaging/windows_test.sh" "$root" "$root/dist"'
 
 # A machine that runs 32-bit programs also takes the path of one that cannot, so that neither
 # branch can break unseen.
 if [ $can32 = yes ]; then
   echo "== the same without 32-bit programs (CORVANE_SKIP_WIN32=1): the 32-bit suites skipped"
-  skipped_win32_suites
+  suite skipped_win32_suites check
   echo "== the same without 32-bit programs (CORVANE_SKIP_WIN32=1): the Windows packages"
-  CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON="taking the path of a machine without them" \
-    "$root/tests/packaging/windows_test.sh" "$root" "$root/dist" || status=1
+  suite env CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON="taking the path of a machine without them" \
+    "$root/tests/packaging/windows_test.sh" "$root" "$root/dist"
 fi
 
 if [ "$windows_ran" -eq 0 ]; then
   echo "FAILED: no Windows suite could run on this machine"
-  status=1
+  failed=$((failed + 1)) status=1
 fi
+echo "suites: $passed passed, $failed failed, $skipped skipped"
 exit $status
