@@ -7,6 +7,7 @@
 # The Windows trees are Corvane.dll and its test programs for 32-bit and for 64-bit hosts; the
 # 64-bit tree also checks the shape of the 32-bit DLL, so win32 is built first when both are;
 # both trade .reg files with the native tool, so native is built before them.
+# With CORVANE_TESTS=OFF a tree builds only what ships (a release rebuilt for comparison).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1
@@ -34,9 +35,12 @@ case "$kind" in
                 -DCORVANE_REGISTRATION_SOURCE="$root/build/native/packaging/registration-source") ;;
   *) echo "build: unknown kind '$kind'" >&2; exit 2 ;;
 esac
-cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCORVANE_TESTS="${CORVANE_TESTS:-ON}" "${extra[@]}" >/dev/null
 if [ "$kind" = fuzz ]; then
   cmake --build "$root/build/$kind" -j2 --target fuzzers  # the fuzz tree holds only the fuzzers
+elif [ "${CORVANE_TESTS:-ON}" = OFF ] && [ "$kind" = native ]; then
+  cmake --build "$root/build/$kind" -j2 --target corvane_shared corvane_tool corvane_docs registration-source
 elif [ "$kind" = tsan ]; then
   cmake --build "$root/build/$kind" -j2 --target corvane_tests store_stress
 else
