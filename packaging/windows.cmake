@@ -8,15 +8,17 @@ set(release ${CMAKE_BINARY_DIR}/release)
 file(MAKE_DIRECTORY ${release})
 
 set(release_files "")
+# objcopy and strip write the PE header's time: the build's date.
+set(date ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${CORVANE_SOURCE_DATE_EPOCH})
 foreach(target Corvane corvane_tool)
   set(stripped ${release}/$<TARGET_FILE_NAME:${target}>)
   add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${stripped}.debug
-    COMMAND ${CMAKE_STRIP} --strip-all -o ${stripped} $<TARGET_FILE:${target}>
-    COMMAND ${CMAKE_COMMAND} -E chdir ${release}
+    COMMAND ${date} ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${stripped}.debug
+    COMMAND ${date} ${CMAKE_STRIP} --strip-all -o ${stripped} $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -E chdir ${release} ${date}
             ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug ${stripped}
     COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
-    DEPENDS ${target}
+    DEPENDS ${target} ${CORVANE_SOURCE_DATE_FILE}
     COMMENT "Stripping ${target} into release/")
   list(APPEND release_files ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp)
 endforeach()
