@@ -2,11 +2,14 @@
 # Installs what the builds need on a Debian machine, only what is missing.
 #   scripts/install-deps.sh native          the native build, its tests and benchmarks
 #   scripts/install-deps.sh native windows  also MinGW-w64 (i686 and x86_64), Wine (32-bit and
-#                                           64-bit) and Xvfb
+#                                           64-bit), Xvfb, and faketime (widl dated by the source)
 #   ... sanitize                            clang with its sanitizer runtimes
 #   ... package                             what packaging and its tests need: dpkg-dev
 #                                           (shlibdeps), file, lintian, pkg-config, man-db,
-#                                           wixl and msitools (Windows Installer), zip
+#                                           wixl and msitools (Windows Installer), zip,
+#                                           faketime, osslsigncode and openssl (signing),
+#                                           cmark (the HTML pages), diffoscope (what differs
+#                                           between two builds)
 #
 # The archive is taken as it is. An index that cannot be fetched (a mirror in mid-sync can
 # stay so for days) is named in one line, and the install goes on with the lists apt has. An
@@ -26,10 +29,11 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 native=(cmake make g++ googletest libgtest-dev libbenchmark-dev libsqlite3-dev libcli11-dev libedit-dev
         sqlite3)
 windows=(libcli11-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev
-         xvfb xauth)
+         xvfb xauth faketime)
 
 sanitize=(clang libclang-rt-14-dev)
-package=(dpkg-dev file lintian pkg-config man-db wixl msitools zip unzip)
+package=(dpkg-dev file lintian pkg-config man-db wixl msitools zip unzip faketime osslsigncode openssl
+         cmark diffoscope-minimal)
 
 wanted=()
 for part in "$@"; do
