@@ -10,11 +10,78 @@
 # CORVANE_PACKAGE_VERSION (a.b.c), CORVANE_PACKAGE_RELEASE (the trees' folder of release files,
 # "release") and CORVANE_PACKAGE_DIST (the output folder, dist/) make another set, as the
 # upgrade test does with the older version.
+#
+# Releases are reproducible: every file is dated SOURCE_DATE_EPOCH (default: the last commit's
+# time), whatever the time zone and umask, and the packages' codes are derived from what they
+# hold. The output folder gets BUILDINFO (the commit and the date it was built from) and
+# SHA256SUMS (every file in it); scripts/verify-release.sh rebuilds and compares.
+#
+# Signing: with CORVANE_SIGN_CERT (a PEM certificate, chain allowed) and CORVANE_SIGN_KEY (its PEM
+# private key), every PE file is signed before it goes into a package or an archive, then each
+# installer (osslsigncode, SHA-256, described as "Corvane"), timestamped at
+# CORVANE_SIGN_TIMESTAMP_URL when that is set. With CORVANE_SIGN_ATTACH=DIR, the signatures in
+# DIR (<tree>/<file>.sig, <installer>.sig, as verify-release.sh extracts them) are attached at
+# the same steps instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$root/dist
 kinds=("$@")
 [ ${#kinds[@]} -eq 0 ] && kinds=(linux windows)
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
+fi
+export SOURCE_DATE_EPOCH
+export TZ=UTC
+umask 022
+source_date=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
+
+signing=unsigned
+if [ -n "${CORVANE_SIGN_ATTACH:-}" ]; then
+  signing=attach
+elif [ -n "${CORVANE_SIGN_CERT:-}" ] || [ -n "${CORVANE_SIGN_KEY:-}" ]; then
+  [ -n "${CORVANE_SIGN_CERT:-}" ] && [ -n "${CORVANE_SIGN_KEY:-}" ] ||
+    { echo "package: CORVANE_SIGN_CERT and CORVANE_SIGN_KEY go together" >&2; exit 2; }
+  signing=sign
+fi
+
+# sign FILE SIGNATURE-NAME: signs FILE in place, or attaches SIGNATURE-NAME's kept signature.
+sign() {
+  local file=$1 name=$2 signed=$1.signed
+  case $signing in
+    unsigned) return 0 ;;
+    attach)
+      [ -f "$CORVANE_SIGN_ATTACH/$name.sig" ] || return 0
+      osslsigncode attach-signature -sigin "$CORVANE_SIGN_ATTACH/$name.sig" -in "$file" -out "$signed" >/dev/null ;;
+    sign)
+      osslsigncode sign -certs "$CORVANE_SIGN_CERT" -key "$CORVANE_SIGN_KEY" -h sha256 -n Corvane \
+        ${CORVANE_SIGN_TIMESTAMP_URL:+-ts "$CORVANE_SIGN_TIMESTAMP_URL"} \
+        -in "$file" -out "$signed" >/dev/null ;;
+  esac || { echo "package: signing $name failed" >&2; rm -f "$signed"; return 1; }
+  mv "$signed" "$file"
+}
+
+# name_guid NAME: a GUID that NAME alone decides.
+name_guid() {
+  local h
+  h=$(printf 'Corvane\n%s' "$1" | sha256sum | tr a-f A-F)
+  echo "${h:0:8}-${h:8:4}-5${h:13:3}-A${h:17:3}-${h:20:12}"
+}
+
+# settle DIR: every file and folder under DIR dated SOURCE_DATE_EPOCH, with the modes a package
+# gives them.
+settle() {
+  find "$1" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+  find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+}
+
+# html MARKDOWN TITLE OUT: the page a Windows user opens, links between the pages kept.
+html() {
+  { printf '<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n<title>%s</title>\n</head>\n<body>\n' "$2"
+    sed -e 's#(docs/reference\.md)#(reference.html)#g' -e 's#(reference\.md)#(reference.html)#g' "$1" |
+      cmark --unsafe
+    printf '</body>\n</html>\n'; } >"$3"
+}
 
 # windows_packages VERSION OUT RELEASE: the two installers and the two archives of the Windows
 # trees' release files (build/<tree>/RELEASE), in OUT.
@@ -22,23 +89,70 @@ windows_packages() {
   local version=$1 out=$2 release=$3 stage=$root/build/package-windows
   local source=$root/build/native/packaging/registration-source
   rm -rf "$stage" && mkdir -p "$stage/docs" "$out"
-  cp "$root/README.md" "$root/docs/reference.md" "$root/LICENSE" "$stage/docs/"
+  html "$root/README.md" "Corvane" "$stage/docs/README.html"
+  html "$root/docs/reference.md" "Corvane reference" "$stage/docs/reference.html"
+  cp "$root/LICENSE" "$stage/docs/LICENSE.txt"
   cp "$root/packaging/windows/corvane.wxs" "$stage/"
   for tree in win32 win64; do
     mkdir -p "$stage/$tree"
     cp "$root/build/$tree/$release"/{Corvane.dll,Corvane.manifest,corvane.exe} "$stage/$tree/"
-    (cd "$stage" && rm -f "$out/Corvane-$version-$tree.zip" &&
-     mkdir -p "zip/Corvane-$version-$tree" &&
-     cp "$tree"/* docs/* "zip/Corvane-$version-$tree/" &&
-     cd zip && zip -q -r "$out/Corvane-$version-$tree.zip" "Corvane-$version-$tree")
+    sign "$stage/$tree/Corvane.dll" "$tree/Corvane.dll"
+    sign "$stage/$tree/corvane.exe" "$tree/corvane.exe"
+    mkdir -p "$stage/zip/Corvane-$version-$tree"
+    cp "$stage/$tree"/* "$stage"/docs/* "$stage/zip/Corvane-$version-$tree/"
   done
-  # The x64 package's 32-bit DLL is in INSTALLDIR32; the x86 package's in INSTALLDIR.
+  settle "$stage"
+  for tree in win32 win64; do
+    rm -f "$out/Corvane-$version-$tree.zip"
+    (cd "$stage/zip" && find "Corvane-$version-$tree" | LC_ALL=C sort |
+       zip -q -X -D -@ "$out/Corvane-$version-$tree.zip")
+  done
+  # The x64 package's 32-bit DLL is in INSTALLDIR32; the x86 package's in INSTALLDIR. Its
+  # product code follows the version; its package code what it holds.
   "$source" wix win64 CorvaneDll64 INSTALLDIR >"$stage/registration-win64.wxi"
   "$source" wix win32 CorvaneDll32 INSTALLDIR32 --beside win64 >"$stage/registration-win32.wxi"
-  (cd "$stage" && wixl -a x64 -D Version="$version" -D Arch=x64 -o "$out/Corvane-$version-x64.msi" corvane.wxs)
+  wixl_package "$version" x64 "$out"
   "$source" wix win32 CorvaneDll32 INSTALLDIR >"$stage/registration-win32.wxi"
-  (cd "$stage" && wixl -a x86 -D Version="$version" -D Arch=x86 -o "$out/Corvane-$version-x86.msi" corvane.wxs)
+  wixl_package "$version" x86 "$out"
 }
+
+# wixl_package VERSION ARCH OUT: one installer from the staging folder, signed.
+wixl_package() {
+  local version=$1 arch=$2 out=$3 stage=$root/build/package-windows msi
+  local content
+  msi=$out/Corvane-$version-$arch.msi
+  settle "$stage"
+  content=$(cd "$stage" && find . -path ./zip -prune -o -type f -print | LC_ALL=C sort |
+            xargs sha256sum | sha256sum | cut -c1-64)
+  # wixl dates the package by the clock, so it runs at the build's date; it draws the package
+  # code at random, so msibuild puts the derived one in its place, the rest of the summary kept.
+  (cd "$stage" && faketime "$source_date" wixl -a "$arch" -D Version="$version" -D Arch="$arch" \
+     -D ProductCode="$(name_guid "product $arch $version")" -o "$msi" corvane.wxs)
+  local info=$root/build/package-suminfo
+  msiinfo suminfo "$msi" >"$info"
+  faketime "$source_date" msibuild "$msi" -s "$(sed -n 's/^Subject: //p' "$info")" \
+    "$(sed -n 's/^Author: //p' "$info")" "$(sed -n 's/^Template: //p' "$info")" \
+    "{$(name_guid "package $arch $version $content")}"
+  sign "$msi" "$(basename "$msi")"
+}
+
+# finish OUT: BUILDINFO and SHA256SUMS of OUT.
+finish() {
+  local out=$1 commit tree=clean
+  commit=$(git -C "$root" rev-parse HEAD)
+  [ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] || tree=modified
+  printf 'commit %s\nsource-date-epoch %s\ntree %s\nsigned %s\n' \
+    "$commit" "$SOURCE_DATE_EPOCH" "$tree" "$([ $signing = unsigned ] && echo no || echo yes)" \
+    >"$out/BUILDINFO"
+  (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort |
+     xargs sha256sum >SHA256SUMS)
+}
+
+case $signing in
+  unsigned) echo "package: unsigned (CORVANE_SIGN_CERT and CORVANE_SIGN_KEY are not set)" ;;
+  attach) echo "package: attaching the signatures in $CORVANE_SIGN_ATTACH" ;;
+  sign) echo "package: signing with $CORVANE_SIGN_CERT" ;;
+esac
 
 mkdir -p "$dist"
 for kind in "${kinds[@]}"; do
@@ -49,20 +163,21 @@ for kind in "${kinds[@]}"; do
       rm -f "$dist"/*.deb
       (cd "$root/build/native" && cpack -G DEB -B "$root/build/native/cpack" >/dev/null)
       mv "$root/build/native/cpack"/*.deb "$dist"/
+      finish "$dist"
       ;;
-    windows)
-      "$root/scripts/install-deps.sh" native windows package
-      "$root/scripts/build.sh" native
-      "$root/scripts/build.sh" win32
-      "$root/scripts/build.sh" win64
-      "$0" windows-release
-      ;;
-    windows-release)
+    windows|windows-release)
+      if [ "$kind" = windows ]; then
+        "$root/scripts/install-deps.sh" native windows package
+        "$root/scripts/build.sh" native
+        "$root/scripts/build.sh" win32
+        "$root/scripts/build.sh" win64
+      fi
       version=${CORVANE_PACKAGE_VERSION:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/win64/CMakeCache.txt")}
       out=${CORVANE_PACKAGE_DIST:-$dist}
       mkdir -p "$out"
       rm -f "$out"/Corvane-*.msi "$out"/Corvane-*.zip
       windows_packages "$version" "$out" "${CORVANE_PACKAGE_RELEASE:-release}"
+      finish "$out"
       ;;
     *) echo "package: unknown kind '$kind'" >&2; exit 2 ;;
   esac
