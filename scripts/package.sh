@@ -141,9 +141,7 @@ finish() {
   local out=$1 commit tree=clean
   commit=$(git -C "$root" rev-parse HEAD)
   [ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] || tree=modified
-  printf 'commit %s\nsource-date-epoch %s\ntree %s\nsigned %s\n' \
-    "$commit" "$SOURCE_DATE_EPOCH" "$tree" "$([ $signing = unsigned ] && echo no || echo yes)" \
-    >"$out/BUILDINFO"
+  printf 'commit %s\nsource-date-epoch %s\ntree %s\n' "$commit" "$SOURCE_DATE_EPOCH" "$tree" >"$out/BUILDINFO"
   (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort |
      xargs sha256sum >SHA256SUMS)
 }

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Corvane for Windows as it ships, under Wine, each case in a fresh prefix. Usage:
-#   windows_test.sh ROOT DIST
+#   windows_test.sh ROOT DIST [SIGNED]
 # ROOT is the checkout (its build/win32 and build/win64 trees built, build/package-windows
 # staged by scripts/package.sh windows), DIST holds the packages and archives.
 #   - the x64 package installed with msiexec /i /qn: the 64-bit and, where this machine runs
@@ -12,11 +12,16 @@
 #     condition, which carries the message);
 #   - the x64 package given a folder it cannot write: msiexec's failure code, nothing left;
 #   - the x86 package the same way in a 32-bit prefix, where this machine runs 32-bit programs;
+#   - the older package into folders of the user's choosing, then the current one without them:
+#     the upgrade keeps the folders, and msiexec /x leaves no file and no key;
 #   - registration-free, with nothing registered: the host with an embedded application manifest
-#     run from each portable archive.
+#     run from each portable archive;
+#   - with SIGNED (a signed release's dist/, optional): its 64-bit DLL registered by regsvr32 and
+#     called, and its x64 package installed and called.
 # A case this machine cannot run is printed as skipped, never as passed.
 root=$1
 dist=$2
+signed=${3:-}
 here=$root/tests/packaging
 win64=$root/build/win64/wine
 win32=$root/build/win32/wine
@@ -173,6 +178,24 @@ msiinfo export "$old/Corvane-1.0.0-x64.msi" LaunchCondition | tr -d '\r' |
 cmp -s "$(drive_c)/Program Files/Corvane/Corvane.dll" "$root/build/win64/release/Corvane.dll" ||
   fail "the refused downgrade changed the files"
 
+echo "== x64 package into folders of the user's choosing, kept for the upgrade and the removal"
+fresh custom
+tools=$(drive_c)/Tools
+"$win64" msiexec /i "$(windows_path "$old/Corvane-1.0.0-x64.msi")" /qn \
+  'INSTALLDIR=C:\Tools\Corvane' 'INSTALLDIR32=C:\Tools\Corvane (x86)' || fail "the custom-folder install exits with $?"
+[ "$(find "$tools/Corvane" -type f | wc -l)" -eq 6 ] && [ "$(find "$tools/Corvane (x86)" -type f | wc -l)" -eq 2 ] ||
+  { find "$tools" -type f; fail "the custom-folder install put other files in the folders given"; }
+"$win64" msiexec /i "$(windows_path "$msi64")" /qn || fail "the upgrade of a custom-folder install exits with $?"
+cmp -s "$tools/Corvane/Corvane.dll" "$root/build/win64/release/Corvane.dll" &&
+  cmp -s "$tools/Corvane (x86)/Corvane.dll" "$root/build/win32/release/Corvane.dll" ||
+  { find "$(drive_c)" -name Corvane.dll; fail "the upgrade did not keep the folders given"; }
+[ -z "$(installed_files)" ] || fail "the upgrade installed into the default folders"
+works "$win64" cscript || { cat "$work/vbs.out"; fail "the classes after the custom-folder upgrade"; }
+"$win64" msiexec /x "$(windows_path "$msi64")" /qn || fail "msiexec /x of the custom-folder install exits with $?"
+[ -z "$(find "$tools" -type f 2>/dev/null)" ] || { find "$tools" -type f; fail "files left in the folders given"; }
+[ -z "$(keys)" ] || fail "keys left after removing the custom-folder install"
+! grep -qi '^\[Software\\\\Corvane\]' "$CORVANE_WINEPREFIX/system.reg" || fail "the product's key left after msiexec /x"
+
 echo "== x64 package into a folder it cannot write"
 fresh unwritable
 "$win64" msiexec /i "$(windows_path "$msi64")" /qn 'INSTALLDIR=Z:\proc\corvane\Corvane'
@@ -213,6 +236,21 @@ for tree in win64 win32; do
   cp "$root/build/$tree/bin/sxs_host.exe" "$folder/"
   "$loader" "$folder/sxs_host.exe" >"$work/sxs.out" 2>&1 || { cat "$work/sxs.out"; fail "$tree: registration-free host"; }
 done
+
+if [ -n "$signed" ]; then
+  echo "== signed release: the DLL registered by regsvr32, and the x64 package installed"
+  fresh signed-dll
+  (cd "$work" && unzip -q -o "$signed/Corvane-$version-win64.zip" -d signed) || fail "the signed archive"
+  mkdir -p "$(drive_c)/Program Files/Corvane"
+  cp "$work/signed/Corvane-$version-win64/Corvane.dll" "$(drive_c)/Program Files/Corvane/"
+  "$win64" regsvr32 /s 'C:\Program Files\Corvane\Corvane.dll' || fail "regsvr32 of the signed DLL"
+  works "$win64" cscript || { cat "$work/vbs.out"; fail "the signed DLL's classes"; }
+  fresh signed-msi
+  "$win64" msiexec /i "$(windows_path "$signed/Corvane-$version-x64.msi")" /qn || fail "the signed package exits with $?"
+  cmp -s "$(drive_c)/Program Files/Corvane/Corvane.dll" "$work/signed/Corvane-$version-win64/Corvane.dll" ||
+    fail "the signed package did not install the signed DLL"
+  works "$win64" cscript || { cat "$work/vbs.out"; fail "the classes of the signed package"; }
+fi
 
 echo "== the README's manifests are the ones the host and the archive use"
 readme_block() {  # readme_block MARKER: the fenced block after <!-- MARKER --> in the README
