@@ -2,6 +2,8 @@
 # Runs the examples of a Markdown reference and compares their output with the ```text block
 # that follows each one.
 #   doc_examples.sh scripts WINE DOC      every ```vbscript and ```jscript example, by cscript
+#                                         (one marked "ja_JP" under a Japanese locale, where
+#                                         Wine's ANSI code page is 932)
 #   doc_examples.sh cpp-source DOC OUT    one C++ program holding every ```cpp example (after the
 #                                         ```cpp preamble block) as a function
 #   doc_examples.sh cpp EXE DOC           runs each C++ example of that program
@@ -17,7 +19,10 @@ extract() {
       lang = substr($0, 4); sub(/[ \t].*/, "", lang)
       if (lang == "text") { if (last == "") { skip = 1; next } ; file = dir "/" last ".want"; last = "" }
       else if ($0 ~ /preamble/) { file = dir "/preamble.cpp"; last = "" }
-      else { n++; last = sprintf("%03d", n); file = dir "/" last "." lang }
+      else {
+        n++; last = sprintf("%03d", n); file = dir "/" last "." lang
+        if ($0 ~ / ja_JP/) print "ja_JP.UTF-8" > (dir "/" last ".locale")
+      }
       printf "" > file; inblock = 1; next
     }
     /^```$/ && (inblock || skip) { if (inblock) close(file); inblock = 0; skip = 0; next }
@@ -51,7 +56,9 @@ case "$mode" in
         *) run="$work/$name.js" ;;
       esac
       cp "$script" "$run"
-      "$wine" cscript //nologo "$("$wine" winepath -w "$run" 2>/dev/null)" 2>&1 | tr -d '\r' |
+      locale=
+      [ -f "$work/$name.locale" ] && locale=$(cat "$work/$name.locale")
+      CORVANE_WINE_LOCALE=$locale "$wine" cscript //nologo "$("$wine" winepath -w "$run" 2>/dev/null)" 2>&1 | tr -d '\r' |
         grep -v '^[0-9a-f]*:err:\|^wine: \|Unhandled page fault' >"$work/$name.got"
       compare "$name" "$work/$name.got"
       count=$((count + 1))
