@@ -78,7 +78,8 @@ settle() {
 # html MARKDOWN TITLE OUT: the page a Windows user opens, links between the pages kept.
 html() {
   { printf '<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n<title>%s</title>\n</head>\n<body>\n' "$2"
-    sed -e 's#(docs/reference\.md)#(reference.html)#g' -e 's#(reference\.md)#(reference.html)#g' "$1" |
+    sed -e 's#(docs/reference\.md)#(reference.html)#g' -e 's#(reference\.md)#(reference.html)#g' \
+        -e 's#(LICENSE)#(LICENSE.txt)#g' "$1" |
       cmark --unsafe
     printf '</body>\n</html>\n'; } >"$3"
 }
