@@ -128,10 +128,21 @@ else
   skip "the 32-bit regsvr32: its DLL's keys are held to the generated registration list"
 fi
 
+echo "== every PE file's version resource: the licence's copyright line, and the version"
+copyright=$(grep -m 1 '^Copyright ' "$root/LICENSE")
+for file in "$root"/build/win*/release/Corvane.dll "$root"/build/win*/release/corvane.exe; do
+  strings -el "$file" | grep -qxF "$copyright" || fail "no copyright line in $file"
+done
+
 echo "== x64 package: $(basename "$msi64")"
 fresh x64
 "$win64" msiexec /i "$(windows_path "$msi64")" /qn || fail "msiexec /i exits with $?"
 [ "$(installed_files | wc -l)" -eq 8 ] || { installed_files; fail "the x64 package installed other files"; }
+printf 'WScript.Echo CreateObject("Scripting.FileSystemObject").GetFileVersion(WScript.Arguments(0))\n' >"$work/version.vbs"
+for file in 'C:\Program Files\Corvane\corvane.exe' 'C:\Program Files\Corvane\Corvane.dll'; do
+  shown=$("$win64" cscript //nologo "$(windows_path "$work/version.vbs")" "$file" 2>/dev/null | tr -d '\r')
+  [ "$shown" = "$version.0" ] || fail "$file shows version '$shown', not $version.0"
+done
 works "$win64" cscript || { cat "$work/vbs.out"; fail "64-bit cscript after the install"; }
 if [ $can32 = yes ]; then
   works "$win32" 'C:\windows\syswow64\cscript.exe' || { cat "$work/vbs.out"; fail "32-bit cscript after the install"; }
