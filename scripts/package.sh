@@ -171,6 +171,13 @@ for kind in "${kinds[@]}"; do
         "$root/scripts/build.sh" win32
         "$root/scripts/build.sh" win64
       fi
+      # The release files carry the date their tree was configured with: it must be this one.
+      for tree in win32 win64; do
+        built=$(cat "$root/build/$tree/source-date-epoch" 2>/dev/null || echo none)
+        [ "$built" = "$SOURCE_DATE_EPOCH" ] || {
+          echo "package: build/$tree was built for SOURCE_DATE_EPOCH $built, not $SOURCE_DATE_EPOCH: run scripts/build.sh $tree" >&2
+          exit 1; }
+      done
       version=${CORVANE_PACKAGE_VERSION:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/win64/CMakeCache.txt")}
       out=${CORVANE_PACKAGE_DIST:-$dist}
       mkdir -p "$out"

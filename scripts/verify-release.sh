@@ -30,6 +30,9 @@ commit=$(info commit)
 epoch=$(info source-date-epoch)
 [[ $commit =~ ^[0-9a-f]{40}$ ]] && [[ $epoch =~ ^[0-9]+$ ]] || refuse "BUILDINFO names no commit or date"
 [ "$(info tree)" = clean ] || refuse "the release was built from a tree with uncommitted changes; it cannot be rebuilt"
+# SHA256SUMS names plain files of DIST, nothing else.
+grep -qvE '^[0-9a-f]{64}  [A-Za-z0-9][A-Za-z0-9._+~-]*$' "$dist/SHA256SUMS" &&
+  refuse "SHA256SUMS holds a line that is not the sum of a file in $dist"
 (cd "$dist" && sha256sum --quiet --strict -c SHA256SUMS) || refuse "a file differs from SHA256SUMS"
 echo "verify-release: the files match SHA256SUMS; rebuilding commit $commit (SOURCE_DATE_EPOCH=$epoch)"
 
