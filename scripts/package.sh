@@ -51,8 +51,14 @@ sign() {
   case $signing in
     unsigned) return 0 ;;
     attach)
-      [ -f "$CORVANE_SIGN_ATTACH/$name.sig" ] || return 0
-      osslsigncode attach-signature -sigin "$CORVANE_SIGN_ATTACH/$name.sig" -in "$file" -out "$signed" >/dev/null ;;
+      # osslsigncode checks the attached signature: against the certificates it carries, and
+      # the system's authorities (a signature's chain may stop short of its root).
+      local sig=$CORVANE_SIGN_ATTACH/$name.sig trust=$CORVANE_SIGN_ATTACH/$name.trust
+      [ -f "$sig" ] || return 0
+      { openssl pkcs7 -inform DER -in "$sig" -print_certs
+        cat /etc/ssl/certs/ca-certificates.crt 2>/dev/null || true; } >"$trust"
+      osslsigncode attach-signature -sigin "$sig" -CAfile "$trust" -TSA-CAfile "$trust" \
+        -in "$file" -out "$signed" >/dev/null ;;
     sign)
       osslsigncode sign -certs "$CORVANE_SIGN_CERT" -key "$CORVANE_SIGN_KEY" -h sha256 -n Corvane \
         ${CORVANE_SIGN_TIMESTAMP_URL:+-ts "$CORVANE_SIGN_TIMESTAMP_URL"} \
