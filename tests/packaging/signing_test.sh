@@ -31,7 +31,8 @@ openssl req -newkey rsa:2048 -nodes -subj "/CN=Corvane Test Signer" \
 cat "$pki/signer.pem" "$pki/ca.pem" >"$pki/chain.pem"
 
 CORVANE_SIGN_CERT=$pki/chain.pem CORVANE_SIGN_KEY=$pki/signer.key CORVANE_PACKAGE_DIST=$out/dist \
-  "$root/scripts/package.sh" windows-release >"$out/package.log" 2>&1 || { cat "$out/package.log"; fail "signed packaging"; }
+  "$root/scripts/package.sh" windows-release >"$out/package.log" 2>&1 ||
+  { cat "$out/package.log"; echo "FAIL: signed packaging"; exit 1; }
 
 verifies() { osslsigncode verify -CAfile "$pki/ca.pem" -in "$1" >"$out/verify.log" 2>&1; }
 signed=()
