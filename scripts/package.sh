@@ -133,11 +133,11 @@ wixl_package() {
             xargs sha256sum | sha256sum | cut -c1-64)
   # wixl dates the package by the clock, so it runs at the build's date; it draws the package
   # code at random, so msibuild puts the derived one in its place, the rest of the summary kept.
-  (cd "$stage" && faketime "$source_date" wixl -a "$arch" -D Version="$version" -D Arch="$arch" \
+  (cd "$stage" && faketime -f "$source_date" wixl -a "$arch" -D Version="$version" -D Arch="$arch" \
      -D ProductCode="$(name_guid "product $arch $version")" -o "$msi" corvane.wxs)
   local info=$root/build/package-suminfo
   msiinfo suminfo "$msi" >"$info"
-  faketime "$source_date" msibuild "$msi" -s "$(sed -n 's/^Subject: //p' "$info")" \
+  faketime -f "$source_date" msibuild "$msi" -s "$(sed -n 's/^Subject: //p' "$info")" \
     "$(sed -n 's/^Author: //p' "$info")" "$(sed -n 's/^Template: //p' "$info")" \
     "{$(name_guid "package $arch $version $content")}"
   sign "$msi" "$(basename "$msi")"
