@@ -138,6 +138,9 @@ echo "== x64 package: $(basename "$msi64")"
 fresh x64
 "$win64" msiexec /i "$(windows_path "$msi64")" /qn || fail "msiexec /i exits with $?"
 [ "$(installed_files | wc -l)" -eq 8 ] || { installed_files; fail "the x64 package installed other files"; }
+grep -q '<h2>Installing on Windows</h2>' "$(drive_c)/Program Files/Corvane/README.html" &&
+  grep -q '<h2>What to expect</h2>' "$(drive_c)/Program Files/Corvane/reference.html" ||
+  fail "the README and the reference are not installed as HTML pages"
 printf 'WScript.Echo CreateObject("Scripting.FileSystemObject").GetFileVersion(WScript.Arguments(0))\n' >"$work/version.vbs"
 for file in 'C:\Program Files\Corvane\corvane.exe' 'C:\Program Files\Corvane\Corvane.dll'; do
   shown=$("$win64" cscript //nologo "$(windows_path "$work/version.vbs")" "$file" 2>/dev/null | tr -d '\r')
