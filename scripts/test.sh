@@ -171,7 +171,8 @@ if [ $can32 = yes ]; then
   echo "== the same without 32-bit programs (CORVANE_SKIP_WIN32=1): the 32-bit suites skipped"
   suite skipped_win32_suites check
   echo "== the same without 32-bit programs (CORVANE_SKIP_WIN32=1): the Windows packages"
-  suite env CORVANE_SKIP_WIN32=1 CORVANE_SKIP_WIN32_REASON="taking the path of a machine without them" \
+  suite env CORVANE_SKIP_WIN32=1 CORVANE_BRANCHES_ONLY=1 \
+    CORVANE_SKIP_WIN32_REASON="taking the path of a machine without them" \
     "$root/tests/packaging/windows_test.sh" "$root" "$root/dist"
 fi
 
