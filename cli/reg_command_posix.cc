@@ -177,6 +177,13 @@ int DumpAction(RegistryStore& store, const RegRequest& request) {
   return 0;
 }
 
+// The exit status of a restore from `request.file` that failed with `r`.
+int RestoreFailed(const RegRequest& request, Result r) {
+  return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
+                          : "cannot restore from " + request.file,
+                r);
+}
+
 // A store that is damaged is not copied into: its file is set aside whole, and the copy takes
 // its place.
 int RestoreDamaged(const RegRequest& request) {
@@ -184,9 +191,7 @@ int RestoreDamaged(const RegRequest& request) {
   registry::InstallRegistry(nullptr);
   std::string kept;
   if (const Result r = registry::ReplaceDamagedStore(ChosenPath(), request.file, &kept); r != 0)
-    return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
-                            : "cannot restore from " + request.file,
-                  r);
+    return RestoreFailed(request, r);
   std::printf("restored the store from %s; the damaged store is kept as %s\n",
               request.file.c_str(), kept.c_str());
   return 0;
@@ -195,9 +200,7 @@ int RestoreDamaged(const RegRequest& request) {
 int RestoreAction(RegistryStore& store, const RegRequest& request) {
   if (!registry::CheckStore(store).problems.empty()) return RestoreDamaged(request);
   if (const Result r = registry::RestoreStore(store, request.file); r != 0)
-    return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
-                            : "cannot restore from " + request.file,
-                  r);
+    return RestoreFailed(request, r);
   std::printf("restored the store from %s\n", request.file.c_str());
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "runtime/utf16.h"
 #include "server/method_table.h"
 
 namespace corvane::cli {
@@ -262,9 +263,8 @@ std::string WrittenText(const String& text) {
   };
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                      text[i + 1] <= 0xDFFF;
-    const bool lone = !pair && c >= 0xD800 && c <= 0xDFFF;
+    const bool pair = rt::SurrogatePairAt(text, i);
+    const bool lone = !pair && rt::IsSurrogate(c);
     if (lone || !Printable(c)) {
       close();
       if (!out.empty()) out += " & ";

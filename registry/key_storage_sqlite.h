@@ -4,8 +4,8 @@
 // process being killed, and several processes can share one file: readers take no lock, a
 // writer waits for another within the call's deadline. A store whose file or folder cannot be
 // written is read as it is, and every write answers 5. A file is a store when it carries the
-// store's mark (application_id); any other database is refused and left untouched. Opening a store that is set up reads it
-// and writes nothing; a new file is set up by its first call. Opening does not scan the file:
+// store's mark (application_id); any other database is refused and left untouched. Opening a
+// store that is set up reads it and writes nothing; a new file is set up by its first call. Opening does not scan the file:
 // damage is found where a call meets it (1015, said once on standard error).
 // Names and text are kept as UTF-8, text data as UTF-16LE blobs. A file that cannot be opened,
 // is read-only or is damaged gives a storage whose health is its error result (1016, 5, 1015),

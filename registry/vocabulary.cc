@@ -1,6 +1,8 @@
 // The registry's vocabulary. See vocabulary.h.
 #include "registry/vocabulary.h"
 
+#include "runtime/utf16.h"
+
 namespace corvane::registry {
 
 const Root* RootByHandle(Long handle) {
@@ -94,14 +96,11 @@ String FromUtf16Bytes(std::string_view bytes) {
 
 bool IsKeepableName(StringView name) {
   for (size_t i = 0; i < name.size(); ++i) {
-    const char16_t c = name[i];
-    if (c == 0) return false;
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 == name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF) return false;
+    if (name[i] == 0) return false;
+    if (rt::SurrogatePairAt(name, i))
       ++i;
-    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+    else if (rt::IsSurrogate(name[i]))
       return false;
-    }
   }
   return true;
 }

@@ -144,12 +144,8 @@ class Reader {
     }
     std::vector<String> names;
     if (!ParseKeyPath(path, &edit.root, &names)) Fail("an unknown root key");
+    if (const char* problem = KeyPathProblem(names)) Fail(problem);
     edit.path = std::move(names);
-    if (edit.path.size() > kMaxDepth) Fail("a key deeper than 512 levels");
-    for (const String& name : edit.path) {
-      if (name.size() > kMaxKeyName) Fail("a key name longer than 255 characters");
-      if (!IsKeepableName(name)) Fail("a key name holding a NUL character or a lone surrogate");
-    }
     if (edit.kind == KeyEdit::Kind::kDeleteTree && edit.path.empty())
       Fail("a root key cannot be removed");
     has_key_ = edit.kind == KeyEdit::Kind::kCreateKey;
@@ -211,10 +207,7 @@ class Reader {
     if (line[0] == u'"') {
       pos = 0;
       edit.value.name = Quoted(line, &pos, false);
-      if (edit.value.name.size() > kMaxValueName)
-        Fail("a value name longer than 16383 characters");
-      if (!IsKeepableName(edit.value.name))
-        Fail("a value name holding a NUL character or a lone surrogate");
+      if (const char* problem = ValueNameProblem(edit.value.name)) Fail(problem);
     }
     StringView rest = TrimLeft(line.substr(pos));
     if (rest.empty() || rest[0] != u'=') Fail("a value without =");

@@ -12,13 +12,8 @@ const Root* StoredRoot(Long handle) {
 
 Result CheckEdit(const KeyEdit& edit) {
   if (StoredRoot(edit.root) == nullptr) return kInvalidHandle;
-  if (edit.path.size() > kMaxDepth) return kInvalidParameter;
-  for (const String& name : edit.path)
-    if (name.empty() || name.size() > kMaxKeyName || name.find(u'\\') != String::npos ||
-        !IsKeepableName(name))
-      return kInvalidParameter;
-  if (edit.value.name.size() > kMaxValueName || edit.value.data.size() > kMaxData ||
-      !IsKeepableName(edit.value.name))
+  if (KeyPathProblem(edit.path) != nullptr || ValueNameProblem(edit.value.name) != nullptr ||
+      edit.value.data.size() > kMaxData)
     return kInvalidParameter;
   return kSuccess;
 }

@@ -120,6 +120,26 @@ int Copy(sqlite3* from, sqlite3* to) {
   return rc == SQLITE_DONE ? finished : rc;
 }
 
+// Opens `file`, a copy of a store, for reading: 2 when it cannot be opened, 1015 when it is not
+// a sound store.
+Result OpenSoundCopy(const std::string& file, UniqueDb* source) {
+  if (sqlite3_open_v2(file.c_str(), source->put(), SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    return kFileNotFound;
+  return CheckDatabase(source->get()).problems.empty() ? kSuccess : kRegistryCorrupt;
+}
+
+// Copies `from` into `file`, made anew for this user alone; 5 when `file` is there already or
+// cannot be made.
+Result CopyToNewFile(sqlite3* from, const std::string& file) {
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return kAccessDenied;
+  ::close(fd);
+  UniqueDb copy;
+  int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK) rc = Copy(from, copy.get());
+  return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
+}
+
 // Runs `work` on the store's SQLite file as one call of the store; 87 for a store that is not
 // a file.
 Result OnFile(RegistryStore& store, const std::function<Result(SqliteStorage&)>& work) {
@@ -134,24 +154,15 @@ Result OnFile(RegistryStore& store, const std::function<Result(SqliteStorage&)>&
 Result DumpStore(RegistryStore& store, const std::string& file) {
   return OnFile(store, [&](SqliteStorage& sqlite) -> Result {
     ::unlink(file.c_str());
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return kAccessDenied;
-    ::close(fd);
-    UniqueDb copy;
-    int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) return ResultOfSqlite(rc);
-    rc = Copy(sqlite.connection(), copy.get());
-    return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
+    return CopyToNewFile(sqlite.connection(), file);
   });
 }
 
 Result RestoreStore(RegistryStore& store, const std::string& file) {
   const Result result = OnFile(store, [&](SqliteStorage& sqlite) -> Result {
     UniqueDb source;
-    int rc = sqlite3_open_v2(file.c_str(), source.put(), SQLITE_OPEN_READONLY, nullptr);
-    if (rc != SQLITE_OK) return kFileNotFound;
-    if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
-    rc = Copy(source.get(), sqlite.connection());
+    if (const Result r = OpenSoundCopy(file, &source); r != kSuccess) return r;
+    const int rc = Copy(source.get(), sqlite.connection());
     if (rc != SQLITE_OK) return ResultOfSqlite(rc);
     sqlite.ForgetStatements();
     return kSuccess;
@@ -162,9 +173,7 @@ Result RestoreStore(RegistryStore& store, const std::string& file) {
 
 Result ReplaceDamagedStore(const std::string& path, const std::string& file, std::string* kept_as) {
   UniqueDb source;
-  if (sqlite3_open_v2(file.c_str(), source.put(), SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-    return kFileNotFound;
-  if (!CheckDatabase(source.get()).problems.empty()) return kRegistryCorrupt;
+  if (const Result r = OpenSoundCopy(file, &source); r != kSuccess) return r;
   std::string kept = path + ".damaged";
   for (int n = 2; ::access(kept.c_str(), F_OK) == 0; ++n)
     kept = path + ".damaged." + std::to_string(n);
@@ -172,13 +181,7 @@ Result ReplaceDamagedStore(const std::string& path, const std::string& file, std
   for (const char* log : {"-wal", "-shm"})
     if (::rename((path + log).c_str(), (kept + log).c_str()) != 0 && errno != ENOENT)
       return kAccessDenied;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return kAccessDenied;
-  ::close(fd);
-  UniqueDb target;
-  int rc = sqlite3_open_v2(path.c_str(), target.put(), SQLITE_OPEN_READWRITE, nullptr);
-  if (rc == SQLITE_OK) rc = Copy(source.get(), target.get());
-  if (rc != SQLITE_OK) return ResultOfSqlite(rc);
+  if (const Result r = CopyToNewFile(source.get(), path); r != kSuccess) return r;
   *kept_as = kept;
   return kSuccess;
 }

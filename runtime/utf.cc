@@ -1,5 +1,6 @@
 // UTF-8 <-> UTF-16 for hosts and tests.
 #include "corvane/types.h"
+#include "runtime/utf16.h"
 
 namespace corvane::rt {
 
@@ -46,11 +47,10 @@ std::string ToUtf8(StringView text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+    if (SurrogatePairAt(text, i)) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    } else if (IsSurrogate(text[i])) {
       cp = 0xFFFD;
     }
     if (cp < 0x80) {

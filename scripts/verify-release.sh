@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # Checks a published release against its source:
-#   scripts/verify-release.sh DIST [--work DIR]
+#   scripts/verify-release.sh DIST [--work DIR] [--trees ROOT]
 # DIST is a release folder as scripts/package.sh leaves it (BUILDINFO, SHA256SUMS and the files
 # they list), signed or not. The files are checked against SHA256SUMS; then the commit that
 # BUILDINFO names is cloned from this repository into DIR/src (default: a new temporary folder),
 # built from that clean tree with the same SOURCE_DATE_EPOCH, and packaged with the signatures
 # taken out of DIST's files attached at the same steps. Every listed file must come out byte for
 # byte the same; for one that does not, diffoscope shows how it differs.
-# A DIR/src left by an earlier run at the same commit is built again incrementally.
+# A DIR/src left by an earlier run at the same commit is built again incrementally. With
+# --trees, the release files and debug information that ROOT's trees built (Corvane.dll,
+# corvane.exe and their .debug files, the unstripped libcorvane.so) are compared too.
 # Exits 0 when the release is reproduced, 1 when it is not, 2 on a usage error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: scripts/verify-release.sh DIST [--work DIR]" >&2; exit 2; }
+usage() { echo "usage: scripts/verify-release.sh DIST [--work DIR] [--trees ROOT]" >&2; exit 2; }
 [ $# -ge 1 ] || usage
 dist=$(cd "$1" && pwd)
 shift
-work=
+work= trees=
 while [ $# -gt 0 ]; do
   case "$1" in
     --work) [ $# -ge 2 ] || usage; work=$2; shift 2 ;;
+    --trees) [ $# -ge 2 ] || usage; trees=$(cd "$2" && pwd); shift 2 ;;
     *) usage ;;
   esac
 done
@@ -84,20 +87,27 @@ rm -rf "$rebuilt"
   { tail -n 30 "$work/rebuild.log"; refuse "the rebuild failed (log: $work/rebuild.log)"; }
 
 status=0
-while read -r _ name; do
-  name=${name#\*}
-  if cmp -s "$dist/$name" "$rebuilt/$name"; then
-    echo "same: $name"
+compare() {  # compare NAME ORIGINAL REBUILT
+  if cmp -s "$2" "$3"; then
+    echo "same: $1"
+  elif [ -f "$3" ]; then
+    echo "DIFFERS: $1"
+    timeout 300 diffoscope --text - --max-report-size 200000 "$2" "$3" | head -n 200 || true
+    status=1
   else
-    echo "DIFFERS: $name"
-    if [ -f "$rebuilt/$name" ]; then
-      timeout 300 diffoscope --text - --max-report-size 200000 "$dist/$name" "$rebuilt/$name" |
-        head -n 200 || true
-    else
-      echo "  (the rebuild has no $name)"
-    fi
+    echo "DIFFERS: $1 (the rebuild has no such file)"
     status=1
   fi
+}
+while read -r _ name; do
+  compare "$name" "$dist/$name" "$rebuilt/$name"
 done <"$dist/SHA256SUMS"
+if [ -n "$trees" ]; then
+  for file in "$trees"/build/win32/release/* "$trees"/build/win64/release/* \
+              "$trees"/build/native/packaging/libcorvane.so.1.1.0; do
+    file=${file#"$trees"/}
+    compare "$file" "$trees/$file" "$src/$file"
+  done
+fi
 [ $status -eq 0 ] || refuse "the rebuild differs from the release"
 echo "verify-release: reproduced: every file of $dist is what commit $commit builds"
