@@ -207,6 +207,8 @@ int RestoreAction(RegistryStore& store, const RegRequest& request) {
 
 int CheckAction(RegistryStore& store, const RegRequest&) {
   const registry::StoreReport report = registry::CheckStore(store);
+  for (const std::string& note : report.notes)
+    std::printf("%s\n", note.c_str());
   for (const std::string& problem : report.problems)
     std::printf("problem: %s\n", problem.c_str());
   std::printf("%s: %lld keys, %lld values\n", report.problems.empty() ? "sound" : "damaged",

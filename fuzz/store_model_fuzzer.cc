@@ -121,7 +121,7 @@ class Model {
 // Names that differ only in case, and names at the key name's limit and past it.
 std::string Name(FuzzInput& in) {
   static const std::string kNames[] = {"a",  "A",  "b", "\xE9", "\xC9", "ab", "AB",
-                                       std::string(255, 'k'), std::string(256, 'k')};
+                                       std::string(256, 'k'), std::string(257, 'k')};
   return kNames[in.Byte() % 16 == 0 ? in.Int(7, 8) : in.Int(0, 6)];
 }
 

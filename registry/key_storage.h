@@ -36,6 +36,12 @@ inline KeyId RootKey(const Root& root) {
   return static_cast<KeyId>(static_cast<uint32_t>(root.handle) - 0x80000000u) + 1;
 }
 
+// A subkey as a listing gives it: its identifier and its name as it was created.
+struct Child {
+  KeyId id;
+  String name;
+};
+
 class KeyStorage {
  public:
   virtual ~KeyStorage() = default;
@@ -43,40 +49,41 @@ class KeyStorage {
   // Begins one call of the registry, which must be over by `deadline`, waits for other
   // processes included: 0 when the storage can be used, else the result that every operation
   // of the call gives. A storage that a busy moment kept from being set up tries again here.
-  virtual Result Begin(Deadline deadline) = 0;
+  [[nodiscard]] virtual Result Begin(Deadline deadline) = 0;
 
   // The child of `parent` called `name`: its identifier, and (when `spelled` is not null) its
   // name as it was created. 2 when there is none.
-  virtual Result FindChild(KeyId parent, StringView name, KeyId* child,
+  [[nodiscard]] virtual Result FindChild(KeyId parent, StringView name, KeyId* child,
                            String* spelled = nullptr) = 0;
   // Adds the child `name` (which is not there yet) to `parent`; 2 when `parent` is not there
   // (any more). Inside a transaction.
-  virtual Result AddChild(KeyId parent, StringView name, KeyId* child) = 0;
+  [[nodiscard]] virtual Result AddChild(KeyId parent, StringView name, KeyId* child) = 0;
   // 0 when `key` exists, 2 when it does not (any more).
-  virtual Result KeyExists(KeyId key) = 0;
+  [[nodiscard]] virtual Result KeyExists(KeyId key) = 0;
   // Whether `key` has any subkey.
-  virtual Result HasChildren(KeyId key, bool* any) = 0;
+  [[nodiscard]] virtual Result HasChildren(KeyId key, bool* any) = 0;
   // Removes `key`, which has no subkeys, with its values. Inside a transaction.
-  virtual Result DeleteKey(KeyId key) = 0;
+  [[nodiscard]] virtual Result DeleteKey(KeyId key) = 0;
 
   // The value `name` of `key` (its name as first set). 2 when there is none.
-  virtual Result ReadValue(KeyId key, StringView name, StoredValue* value) = 0;
+  [[nodiscard]] virtual Result ReadValue(KeyId key, StringView name, StoredValue* value) = 0;
   // Sets the value `value.name` of `key`: a new value goes after the key's others, a value that
   // is there keeps its place and its name's spelling; 2 when `key` is not there (any more).
   // Inside a transaction.
-  virtual Result WriteValue(KeyId key, const StoredValue& value) = 0;
+  [[nodiscard]] virtual Result WriteValue(KeyId key, const StoredValue& value) = 0;
   // Removes the value `name` of `key`; 2 when there is none. Inside a transaction.
-  virtual Result DeleteValue(KeyId key, StringView name) = 0;
+  [[nodiscard]] virtual Result DeleteValue(KeyId key, StringView name) = 0;
 
-  // The names of `key`'s subkeys, ordered by their folds (as the registry enumerates them).
-  virtual Result ListChildren(KeyId key, std::vector<String>* names) = 0;
+  // The subkeys of `key`, ordered by their folds (as the registry enumerates them). Every
+  // subkey is listed, also one that a lookup by name cannot reach (see the SQLite storage).
+  [[nodiscard]] virtual Result ListChildren(KeyId key, std::vector<Child>* children) = 0;
   // The values of `key`, in the order they were first set.
-  virtual Result ListValues(KeyId key, std::vector<StoredValue>* values) = 0;
+  [[nodiscard]] virtual Result ListValues(KeyId key, std::vector<StoredValue>* values) = 0;
 
   // Runs `body` as one transaction: everything it changed is kept when it returns 0, nothing
   // when it returns anything else or the commit fails. Returns the body's result, or the
   // storage's failure.
-  virtual Result Transaction(const std::function<Result()>& body) = 0;
+  [[nodiscard]] virtual Result Transaction(const std::function<Result()>& body) = 0;
 };
 
 }  // namespace corvane::registry

@@ -94,11 +94,11 @@ Result MemoryStorage::DeleteValue(KeyId key, StringView name) {
   return kSuccess;
 }
 
-Result MemoryStorage::ListChildren(KeyId key, std::vector<String>* names) {
-  names->clear();
+Result MemoryStorage::ListChildren(KeyId key, std::vector<Child>* children) {
+  children->clear();
   if (const Key* found = Find(key))
     for (const auto& [fold, id] : found->children)
-      names->push_back(tree_.keys[id].name);
+      children->push_back({id, tree_.keys[id].name});
   return kSuccess;
 }
 

@@ -21,7 +21,7 @@ class MemoryStorage final : public KeyStorage {
   Result ReadValue(KeyId key, StringView name, StoredValue* value) override;
   Result WriteValue(KeyId key, const StoredValue& value) override;
   Result DeleteValue(KeyId key, StringView name) override;
-  Result ListChildren(KeyId key, std::vector<String>* names) override;
+  Result ListChildren(KeyId key, std::vector<Child>* children) override;
   Result ListValues(KeyId key, std::vector<StoredValue>* values) override;
   Result Transaction(const std::function<Result()>& body) override;
 

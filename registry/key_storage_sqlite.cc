@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -33,8 +35,10 @@ constexpr Result kNotRegistryFile = 1017;  // a database, but another program's
 
 // The schema version that user_version holds once a store is set up as below. A store at this
 // version is used as it is: opening it writes nothing. Version 0 is a new file, or a store from
-// before the guards, which gets them once.
-constexpr int kSchemaVersion = 2;
+// before the guards, which gets them once. Stores before version 3 kept names folded over
+// Latin letters only: their names are folded anew once (Refold).
+constexpr int kSchemaVersion = 3;
+constexpr int kFoldedSchemaVersion = 3;
 // The mark of a store's file (application_id): "Corv".
 constexpr int kStoreMark = 0x436F7276;
 
@@ -89,6 +93,12 @@ bool IsBusy(int rc) {
 
 std::string FoldedUtf8(StringView name) {
   return rt::ToUtf8(Fold(name));
+}
+
+// The fold kept for a name that another of its parent's names already folds to: its fold, then
+// a byte that no UTF-8 text holds, then a number unique in its parent. No lookup finds it.
+std::string ShadowFold(const std::string& fold, int64_t unique) {
+  return fold + '\xFF' + std::to_string(unique);
 }
 
 }  // namespace
@@ -264,13 +274,13 @@ Result SqliteStorage::DeleteValue(KeyId key, StringView name) {
   return sqlite3_changes(db_.get()) == 1 ? kSuccess : kFileNotFound;
 }
 
-Result SqliteStorage::ListChildren(KeyId key, std::vector<String>* names) {
-  names->clear();
-  Statement list(*this, "SELECT name FROM keys WHERE parent = ? ORDER BY fold");
+Result SqliteStorage::ListChildren(KeyId key, std::vector<Child>* children) {
+  children->clear();
+  Statement list(*this, "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold");
   list.Bind(1, key);
   int rc;
   while ((rc = list.Step()) == SQLITE_ROW)
-    names->push_back(list.Text(0));
+    children->push_back({list.Int(0), list.Text(1)});
   return rc == SQLITE_DONE ? kSuccess : Failed(rc);
 }
 
@@ -431,56 +441,85 @@ int SqliteStorage::ReadPragma(const char* sql, std::string* value) {
   return SQLITE_OK;
 }
 
-// Makes the file a store. A store that is set up already is only read: its mark, version,
-// tables and journal, no lock needed beside a writer. A new (empty) file, or a store of ours
-// from before the mark and the guards, is set up in one transaction. Any other database is
-// another program's: refused, and left byte for byte as it was. A busy moment gives 1016 and
-// leaves the setup to the next call; a file that is not a sound database is refused for good.
-Result SqliteStorage::SetUp() {
-  std::string mark, version, objects, foreign, tables, journal;
-  int rc = ReadPragma("PRAGMA application_id", &mark);
+// The same, as a number.
+int SqliteStorage::ReadPragma(const char* sql, int64_t* value) {
+  std::string text;
+  const int rc = ReadPragma(sql, &text);
+  if (rc == SQLITE_OK) *value = std::strtoll(text.c_str(), nullptr, 10);
+  return rc;
+}
+
+// What the setup decides on: the file's mark and version, and what it holds.
+struct SqliteStorage::FileFacts {
+  int64_t mark = 0;        // application_id
+  int64_t version = 0;     // user_version
+  int64_t objects = 0;     // tables, indexes and triggers of any kind
+  int64_t foreign = 0;     // tables that a store never holds
+  int64_t own_tables = 0;  // of the store's two tables, keys and vals
+  std::string journal;
+
+  bool marked() const { return mark == kStoreMark; }
+  // A store of ours from before the mark: our two tables and nothing foreign.
+  bool unmarked_store() const { return mark == 0 && foreign == 0 && own_tables == 2; }
+  bool empty() const { return objects == 0; }
+};
+
+int SqliteStorage::ReadFacts(FileFacts* facts) {
+  int rc = ReadPragma("PRAGMA application_id", &facts->mark);
   // A write-ahead-log store in a folder that cannot be written: SQLite cannot make its
   // shared-memory file there, and answers CANTOPEN or READONLY to the first read.
   if (((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY) && read_only_ &&
       ::access((path_ + "-wal").c_str(), F_OK) != 0) {
-    if (const Result r = OpenConnection(true); r != kSuccess) return health_ = r;
-    rc = ReadPragma("PRAGMA application_id", &mark);
+    if (const Result r = OpenConnection(true); r != kSuccess) return SQLITE_CANTOPEN;
+    rc = ReadPragma("PRAGMA application_id", &facts->mark);
   }
-  if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA user_version", &version);
-  if (rc == SQLITE_OK) rc = ReadPragma("SELECT COUNT(*) FROM sqlite_master", &objects);
-  // Tables that a store of ours never holds, and whether it has its own two.
+  if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA user_version", &facts->version);
+  if (rc == SQLITE_OK) rc = ReadPragma("SELECT COUNT(*) FROM sqlite_master", &facts->objects);
   if (rc == SQLITE_OK)
     rc = ReadPragma(
         "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'"
         " AND name NOT IN ('keys', 'vals', 'sqlite_sequence')",
-        &foreign);
+        &facts->foreign);
   if (rc == SQLITE_OK)
     rc = ReadPragma(
         "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')",
-        &tables);
-  if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA journal_mode", &journal);
+        &facts->own_tables);
+  if (rc == SQLITE_OK) rc = ReadPragma("PRAGMA journal_mode", &facts->journal);
+  return rc;
+}
+
+// Makes the file a store. A store that is set up already is only read: its mark, version,
+// tables and journal, no lock needed beside a writer. A new (empty) file, or a store of ours
+// from before the current version, is set up in one transaction. Any other database is
+// another program's: refused, and left byte for byte as it was. A busy moment gives 1016 and
+// leaves the setup to the next call; a file that is not a sound database is refused for good.
+Result SqliteStorage::SetUp() {
+  FileFacts facts;
+  int rc = ReadFacts(&facts);
   if (rc == SQLITE_OK) {
-    const bool marked = mark == std::to_string(kStoreMark);
-    const bool unmarked_store = mark == "0" && foreign == "0" && tables == "2";
-    if (objects != "0" && !marked && !unmarked_store)
+    if (!facts.empty() && !facts.marked() && !facts.unmarked_store())
       return health_ = Refuse(kNotRegistryFile,
                               "not a registry store (another program's database, left as it is)");
-    if (marked && version == std::to_string(kSchemaVersion) && tables == "2" &&
-        (journal == "wal" || read_only_))
+    if (facts.marked() && facts.version == kSchemaVersion && facts.own_tables == 2 &&
+        (facts.journal == "wal" || read_only_))
       return kSuccess;
     if (read_only_) {
-      if (objects != "0" && tables == "2") return kSuccess;  // an older store, read as it is
+      // An older store is read as it is, its names as they were folded then.
+      if (!facts.empty() && facts.own_tables == 2) return kSuccess;
       return health_ = Refuse(kAccessDenied, "read-only, and not a registry store yet");
     }
   }
-  if (rc == SQLITE_OK && journal != "wal") {
-    rc = ReadPragma("PRAGMA journal_mode=WAL", &journal);
-    if (rc == SQLITE_OK && journal != "wal") rc = SQLITE_BUSY;  // another connection holds it
+  if (rc == SQLITE_OK && facts.journal != "wal") {
+    rc = ReadPragma("PRAGMA journal_mode=WAL", &facts.journal);
+    if (rc == SQLITE_OK && facts.journal != "wal") rc = SQLITE_BUSY;  // another holds it
   }
   if (rc == SQLITE_OK) rc = Exec("BEGIN IMMEDIATE");
   char* message = nullptr;
   if (rc == SQLITE_OK) {
-    rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
+    // Read again under the write lock: another process may have set the file up meanwhile.
+    rc = ReadPragma("PRAGMA user_version", &facts.version);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
+    if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion) rc = Refold();
     const std::string marks = "PRAGMA user_version = " + std::to_string(kSchemaVersion) +
                               "; PRAGMA application_id = " + std::to_string(kStoreMark);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), marks.c_str(), nullptr, nullptr, &message);
@@ -493,6 +532,65 @@ Result SqliteStorage::SetUp() {
   if (IsBusy(rc)) return kRegistryIoFailed;  // not kept: the next call tries again
   health_ = Refuse(ResultOfSqlite(rc), reason.c_str());
   return health_;
+}
+
+// Inside the setup's transaction: every name of a store from before the current fold is folded
+// anew. Two subkeys of one key, or two values of one key, that were apart and now fold to one
+// name are both kept: the older (the first made, the first set) keeps the fold and is what a
+// call on that name reaches; the other keeps its name and data under a shadow fold, where no
+// lookup finds it but listings, exports and the store's check do.
+int SqliteStorage::Refold() {
+  struct Row {
+    int64_t owner, id;  // keys: parent and id; values: key and seq
+    std::string name;
+  };
+  for (const bool keys : {true, false}) {
+    const char* const select = keys ? "SELECT parent, id, name FROM keys WHERE parent <> 0"
+                                      " ORDER BY parent, id"
+                                    : "SELECT key, seq, name FROM vals ORDER BY key, seq";
+    std::vector<Row> rows;
+    {
+      UniqueStmt stmt;
+      int rc = sqlite3_prepare_v2(db_.get(), select, -1, stmt.put(), nullptr);
+      while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 2));
+        rows.push_back({sqlite3_column_int64(stmt.get(), 0), sqlite3_column_int64(stmt.get(), 1),
+                        std::string(name != nullptr ? name : "",
+                                    static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 2)))});
+        rc = SQLITE_OK;
+      }
+      if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
+    }
+    // First every fold out of the way (a form no fold or shadow takes), then each set anew.
+    const char* const clear = keys ? "UPDATE keys SET fold = x'FEFF' || id WHERE parent <> 0"
+                                   : "UPDATE vals SET fold = x'FEFF' || key || '.' || seq";
+    if (const int rc = sqlite3_exec(db_.get(), clear, nullptr, nullptr, nullptr); rc != SQLITE_OK)
+      return rc;
+    const char* const update = keys ? "UPDATE keys SET fold = ?1 WHERE parent = ?2 AND id = ?3"
+                                    : "UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3";
+    UniqueStmt stmt;
+    if (const int rc = sqlite3_prepare_v2(db_.get(), update, -1, stmt.put(), nullptr);
+        rc != SQLITE_OK)
+      return rc;
+    std::set<std::string> taken;  // the folds of the current owner
+    int64_t owner = -1;
+    for (const Row& row : rows) {
+      if (row.owner != owner) {
+        taken.clear();
+        owner = row.owner;
+      }
+      std::string fold = FoldedUtf8(rt::FromUtf8(row.name));
+      if (!taken.insert(fold).second) fold = ShadowFold(fold, row.id);
+      sqlite3_bind_text(stmt.get(), 1, fold.data(), static_cast<int>(fold.size()),
+                        SQLITE_TRANSIENT);
+      sqlite3_bind_int64(stmt.get(), 2, row.owner);
+      sqlite3_bind_int64(stmt.get(), 3, row.id);
+      const int rc = sqlite3_step(stmt.get());
+      sqlite3_reset(stmt.get());
+      if (rc != SQLITE_DONE) return rc;
+    }
+  }
+  return SQLITE_OK;
 }
 
 Result SqliteStorage::Refuse(Result result, const char* reason) {

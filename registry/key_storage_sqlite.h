@@ -56,7 +56,7 @@ class SqliteStorage final : public KeyStorage {
   Result ReadValue(KeyId key, StringView name, StoredValue* value) override;
   Result WriteValue(KeyId key, const StoredValue& value) override;
   Result DeleteValue(KeyId key, StringView name) override;
-  Result ListChildren(KeyId key, std::vector<String>* names) override;
+  Result ListChildren(KeyId key, std::vector<Child>* children) override;
   Result ListValues(KeyId key, std::vector<StoredValue>* values) override;
   Result Transaction(const std::function<Result()>& body) override;
 
@@ -76,8 +76,12 @@ class SqliteStorage final : public KeyStorage {
 
   Result Connect();
   Result OpenConnection(bool immutable);
+  struct FileFacts;
+  int ReadFacts(FileFacts* facts);
   Result SetUp();
+  int Refold();
   int ReadPragma(const char* sql, std::string* value);
+  int ReadPragma(const char* sql, int64_t* value);
   Result Refuse(Result result, const char* reason);
   // The result for SQLite's failure `rc`; damage is said once on standard error.
   Result Failed(int rc);

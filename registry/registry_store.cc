@@ -48,7 +48,6 @@ class RegistryStore::Call {
         lock_.try_lock() || lock_.try_lock_until(std::chrono::system_clock::now() +
                                                  (deadline - std::chrono::steady_clock::now()));
     result_ = locked ? store.storage_->Begin(deadline) : kBusy;
-    if (locked) store.ready_ = result_;
   }
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
@@ -101,8 +100,8 @@ Result RegistryStore::OpenKey(Long key, const char* subkey, Long* result) {
   if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
-  if (!IsEmpty(subkey)) return Open(key, subkey, kKeyAllAccess, result);
-  const Target target = Resolve(key);
+  if (!IsEmpty(subkey)) return Open(call.result(), key, subkey, kKeyAllAccess, result);
+  const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   *result = key;
   return kSuccess;
@@ -114,12 +113,13 @@ Result RegistryStore::OpenKeyEx(Long key, const char* subkey, uint32_t, uint32_t
   if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
-  return Open(key, subkey, sam, result);
+  return Open(call.result(), key, subkey, sam, result);
 }
 
 // OpenKeyEx within a call.
-Result RegistryStore::Open(Long key, const char* subkey, uint32_t sam, Long* result) {
-  const Target target = Resolve(key);
+Result RegistryStore::Open(Result ready, Long key, const char* subkey, uint32_t sam,
+                           Long* result) {
+  const Target target = Resolve(ready, key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) {
     if (!IsEmpty(subkey)) return kInvalidHandle;
@@ -143,7 +143,7 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
   if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
-  const Target target = Resolve(key);
+  const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if (IsEmpty(subkey) && RootByHandle(key) != nullptr) {
@@ -181,7 +181,7 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
   const Call call(*this);
   if (!call.locked()) return kBusy;
   if (reserved != nullptr || (data != nullptr && count == nullptr)) return kInvalidParameter;
-  const Target target = Resolve(key);
+  const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) {
     if (count != nullptr) *count = 0;
@@ -217,7 +217,7 @@ Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t 
                                  const uint8_t* data, uint32_t count) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
-  const Target target = Resolve(key);
+  const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if ((target.access & kKeySetValue) == 0) return kAccessDenied;
@@ -247,7 +247,7 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
   if (subkey == nullptr) return kInvalidParameter;
-  const Target target = Resolve(key);
+  const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   std::vector<String> path;
@@ -267,7 +267,7 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
 Result RegistryStore::DeleteValue(Long key, const char* name) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
-  const Target target = Resolve(key);
+  const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if ((target.access & kKeySetValue) == 0) return kAccessDenied;
@@ -277,10 +277,11 @@ Result RegistryStore::DeleteValue(Long key, const char* name) {
   });
 }
 
-RegistryStore::Target RegistryStore::Resolve(Long key) {
+// What `key` stands for in a call whose storage answered `ready` to its start.
+RegistryStore::Target RegistryStore::Resolve(Result ready, Long key) {
   Target t;
-  if (ready_ != kSuccess) {
-    t.error = ready_;
+  if (ready != kSuccess) {
+    t.error = ready;
   } else if (const Root* root = RootByHandle(key)) {
     if (root->kind == RootKind::kPerformanceData) {
       t.performance = true;

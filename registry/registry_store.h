@@ -6,7 +6,7 @@
 // answered as Windows NT answers them), the path rules, a per-process handle table (handles are
 // never 0 and never a root's value; a closed handle answers 6, one to a deleted key 1018),
 // access rights, the termination rules of REG_SZ, 234 with the size, the limits (key names of
-// 255 characters, value names of 16 383, keys 512 levels deep, value data of 1 MiB; 87 past
+// 256 characters, value names of 16 383, keys 512 levels deep, value data of 32 MiB; 87 past
 // them). Names and text data are kept in Unicode and converted at the ANSI call, as
 // Windows does. Names are compared without regard to case and kept as they were created.
 //
@@ -56,7 +56,7 @@ class RegistryStore final : public RegistryApi {
   void CloseAllHandles();
   // Runs `work` on the storage as one call of the store (its lock and deadline), when the
   // storage can be used; else gives the result every call gives. For the store's maintenance.
-  Result WithStorage(const std::function<Result(KeyStorage&)>& work);
+  [[nodiscard]] Result WithStorage(const std::function<Result(KeyStorage&)>& work);
 
   // The deadline of every call from its start, for all stores of the process (10 s; tests
   // shorten it). Set it before calls begin.
@@ -93,18 +93,18 @@ class RegistryStore final : public RegistryApi {
   class Call;
 
   // The calls' work within a call (the lock held).
-  Result Open(Long key, const char* subkey, uint32_t sam, Long* result);
-  Target Resolve(Long key);
-  Result StillThere(const Target& target);
-  Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
-  Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
+  [[nodiscard]] Result Open(Result ready, Long key, const char* subkey, uint32_t sam,
+                            Long* result);
+  Target Resolve(Result ready, Long key);
+  [[nodiscard]] Result StillThere(const Target& target);
+  [[nodiscard]] Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
+  [[nodiscard]] Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
   Long NewHandle(KeyId id, uint32_t access, size_t depth);
 
   std::timed_mutex mutex_;  // held by every call (Call) for all that follows
   std::unique_ptr<KeyStorage> storage_;  // guarded by mutex_
   std::map<Long, Handle> handles_;       // guarded by mutex_
   Long next_;                            // guarded by mutex_
-  Result ready_ = kSuccess;              // guarded by mutex_: the current call's Begin result
 };
 
 }  // namespace corvane::registry

@@ -25,18 +25,18 @@ const Root* RootByAnyName(StringView name) {
   return nullptr;
 }
 
+namespace {
+#include "registry/fold_table.inc"
+}  // namespace
+
+char16_t FoldUnit(char16_t c) {
+  return static_cast<char16_t>(c + kFoldDelta[kFoldBlock[c >> 8]][c & 0xFF]);
+}
+
 String Fold(StringView name) {
   String out(name);
-  for (char16_t& c : out) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-      c = static_cast<char16_t>(c - 0x20);
-    } else if (c == 0xFF) {
-      c = 0x178;
-    } else if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-               c % 2 == 1) {
-      c = static_cast<char16_t>(c - 1);  // Latin Extended-A pairs (upper case first)
-    }
-  }
+  for (char16_t& c : out)
+    c = FoldUnit(c);
   return out;
 }
 

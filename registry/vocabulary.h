@@ -48,20 +48,24 @@ const Root* RootByExactName(StringView name);
 // tool and the .reg files.
 const Root* RootByAnyName(StringView name);
 
-// A name folded as the registry compares names: to upper case, over ASCII, Latin-1 and Latin
-// Extended-A. Two names are the same name when their folds are equal.
+// A name folded as the registry compares names: each code unit to its simple upper case, as
+// the platform's registry takes it (fold_table.awk says which letters it keeps as they are).
+// Two names are the same name when their folds are equal.
+char16_t FoldUnit(char16_t c);
 String Fold(StringView name);
 
 // The components of a key path between its backslashes; empty components (doubled, leading or
 // trailing backslashes) are left out.
 std::vector<String> SplitKeyPath(StringView path);
 
-// The registry's limits: characters of one key name, characters of a value name, levels of a
-// key below its root, bytes of data. Past them a call answers 87.
-inline constexpr size_t kMaxKeyName = 255;
+// The registry's limits: characters of one key name (the platform documents 255 and takes 256),
+// characters of a value name, levels of a key below its root, bytes of data. The platform's
+// hive format holds data up to its memory; the store's bound of 32 MiB, far above what a value
+// is for, keeps a hostile caller's memory in check. Past them a call answers 87.
+inline constexpr size_t kMaxKeyName = 256;
 inline constexpr size_t kMaxValueName = 16383;
 inline constexpr size_t kMaxDepth = 512;
-inline constexpr uint32_t kMaxData = 1u << 20;
+inline constexpr uint32_t kMaxData = 32u << 20;
 
 // Whether the store can keep `name` exactly: no NUL character and no surrogate without its
 // pair (neither survives the store's UTF-8).

@@ -52,7 +52,7 @@ struct KeyEdit {
 };
 
 // Why the store could not keep a key at `path` below its root, or nullptr when it can: deeper
-// than 512 levels, or a name longer than 255 characters, empty, holding a backslash, a NUL
+// than 512 levels, or a name longer than 256 characters, empty, holding a backslash, a NUL
 // character or a lone surrogate.
 const char* KeyPathProblem(const std::vector<String>& path);
 // Why the store could not keep a value named `name`, or nullptr when it can: a name longer than

@@ -217,7 +217,7 @@ class Reader {
     } else {
       edit.kind = KeyEdit::Kind::kSetValue;
       ReadData(rest, &edit.value);
-      if (edit.value.data.size() > kMaxData) Fail("data longer than 1 MiB");
+      if (edit.value.data.size() > kMaxData) Fail("data longer than 32 MiB");
     }
     edits_->push_back(std::move(edit));
   }

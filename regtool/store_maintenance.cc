@@ -23,7 +23,7 @@ Result CheckEdit(const KeyEdit& edit) {
 // have gone.
 Result DeleteTree(KeyStorage& storage, KeyId top) {
   std::vector<KeyId> pending{top};
-  std::vector<String> children;
+  std::vector<Child> children;
   while (!pending.empty()) {
     const KeyId key = pending.back();
     if (const Result r = storage.ListChildren(key, &children); r != kSuccess) return r;
@@ -32,11 +32,8 @@ Result DeleteTree(KeyStorage& storage, KeyId top) {
       pending.pop_back();
       continue;
     }
-    for (const String& name : children) {
-      KeyId child = 0;
-      if (const Result r = storage.FindChild(key, name, &child); r != kSuccess) return r;
-      pending.push_back(child);
-    }
+    for (const Child& child : children)
+      pending.push_back(child.id);
   }
   return kSuccess;
 }
@@ -122,9 +119,14 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
     if (const Result found = FindSpelled(storage, root, path, &id, &as_created); found != kSuccess)
       return found;
     if (spelled != nullptr) *spelled = std::move(as_created);
-    if (subkeys != nullptr)
-      if (const Result listed = storage.ListChildren(id, subkeys); listed != kSuccess)
+    if (subkeys != nullptr) {
+      std::vector<Child> children;
+      if (const Result listed = storage.ListChildren(id, &children); listed != kSuccess)
         return listed;
+      subkeys->clear();
+      for (Child& child : children)
+        subkeys->push_back(std::move(child.name));
+    }
     if (values != nullptr)
       if (const Result listed = storage.ListValues(id, values); listed != kSuccess) return listed;
     return kSuccess;
@@ -141,7 +143,7 @@ Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path
     // The keys whose subkeys are being walked, each with its subkeys' names and the next one.
     struct Open {
       KeyId id;
-      std::vector<String> children;
+      std::vector<Child> children;
       size_t next = 0;
     };
     std::vector<Open> open;
@@ -160,12 +162,9 @@ Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path
         if (!open.empty()) spelled.pop_back();
         continue;
       }
-      const String name = current.children[current.next++];
-      KeyId child = 0;
-      if (const Result found = storage.FindChild(current.id, name, &child); found != kSuccess)
-        return found;
-      spelled.push_back(name);
-      if (const Result entered = enter(child); entered != kSuccess) return entered;
+      const Child child = current.children[current.next++];
+      spelled.push_back(child.name);
+      if (const Result entered = enter(child.id); entered != kSuccess) return entered;
     }
     return kSuccess;
   });

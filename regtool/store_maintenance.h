@@ -15,7 +15,7 @@ namespace corvane::registry {
 // subkeys' names (ordered by their folded names, as the registry enumerates them) and its values
 // (in the order they were first set). Any output may be null. 2 when there is no such key, 6
 // for a root that holds no keys.
-Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
+[[nodiscard]] Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
                std::vector<String>* spelled, std::vector<String>* subkeys,
                std::vector<StoredValue>* values);
 
@@ -26,29 +26,31 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
 // depth. 2 when there is no such key, 6 for a root that holds no keys.
 using KeyVisitor =
     std::function<Result(const std::vector<String>& spelled, const std::vector<StoredValue>& values)>;
-Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path,
+[[nodiscard]] Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path,
                 const KeyVisitor& visit);
 
 // Applies every edit in one transaction: all of them, or (on a failure) none. A name or data
 // beyond the registry's limits gives 87.
-Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits);
+[[nodiscard]] Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits);
 
 // A consistent copy of the whole store file in `file` (replaced if it exists), taken while the
 // store may be in use.
-Result DumpStore(RegistryStore& store, const std::string& file);
+[[nodiscard]] Result DumpStore(RegistryStore& store, const std::string& file);
 // Replaces the whole store with the copy in `file`, after checking that the copy is a sound
 // store (1015 otherwise, and nothing changes). Handles open in this process are closed; other
 // processes should not be using the store meanwhile.
-Result RestoreStore(RegistryStore& store, const std::string& file);
+[[nodiscard]] Result RestoreStore(RegistryStore& store, const std::string& file);
 
 // Puts the sound copy in `file` in place of the damaged store file at `path`, which no
 // program may have open: the damaged file (with its log) is kept beside it, renamed to
 // `path`.damaged (.damaged.2 and on when that is taken), which `kept_as` names. 1015 when the
 // copy is not a sound store; nothing changes then.
-Result ReplaceDamagedStore(const std::string& path, const std::string& file, std::string* kept_as);
+[[nodiscard]] Result ReplaceDamagedStore(const std::string& path, const std::string& file,
+                                         std::string* kept_as);
 
 struct StoreReport {
   std::vector<std::string> problems;  // empty: sound
+  std::vector<std::string> notes;     // what the user may want to resolve, in a sound store
   int64_t keys = 0;                   // the roots included
   int64_t values = 0;
 };

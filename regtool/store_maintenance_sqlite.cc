@@ -54,9 +54,9 @@ void CheckInvariants(sqlite3* db, StoreReport& report) {
       {"SELECT COUNT(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)",
        "values whose key is gone"},
       {"SELECT COUNT(*) FROM keys WHERE parent <> 0 AND (name = '' OR instr(name, '\\') > 0"
-       " OR length(name) > 255 OR instr(CAST(name AS BLOB), x'00') > 0)",
+       " OR length(name) > 256 OR instr(CAST(name AS BLOB), x'00') > 0)",
        "key names empty, too long, or holding a backslash or a NUL character"},
-      {"SELECT COUNT(*) FROM vals WHERE length(name) > 16383 OR length(data) > 1048576"
+      {"SELECT COUNT(*) FROM vals WHERE length(name) > 16383 OR length(data) > 33554432"
        " OR instr(CAST(name AS BLOB), x'00') > 0",
        "value names or data beyond the limits, or names holding a NUL character"},
       {"WITH RECURSIVE reach(id, depth) AS (SELECT id, 0 FROM keys WHERE parent = 0 UNION ALL"
@@ -69,18 +69,65 @@ void CheckInvariants(sqlite3* db, StoreReport& report) {
       report.problems.push_back(std::to_string(n) + " " + invariant.problem);
 }
 
-// Every name of `table` and its kept fold agree.
-void CheckFolds(sqlite3* db, const char* table, StoreReport& report) {
-  const std::string sql = std::string("SELECT name, fold FROM ") + table;
+// A key's path from its root, as the names were created ("HKEY_CURRENT_USER\Software").
+std::string KeyPath(sqlite3* db, int64_t key) {
   UniqueStmt stmt;
+  sqlite3_prepare_v2(db, "SELECT parent, name FROM keys WHERE id = ?", -1, stmt.put(), nullptr);
+  std::string path;
+  for (int depth = 0; key != 0 && depth <= 1 + static_cast<int>(kMaxDepth); ++depth) {
+    sqlite3_bind_int64(stmt.get(), 1, key);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW) break;
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
+    path.insert(0, std::string(name != nullptr ? name : "") + (path.empty() ? "" : "\\"));
+    key = sqlite3_column_int64(stmt.get(), 0);
+    sqlite3_reset(stmt.get());
+  }
+  return path;
+}
+
+// Every name of `table` and its kept fold agree. A name kept under a shadow fold (two names of
+// one key that an older store kept apart and that now fold to one) is not damage: each such
+// pair is named, with the one that calls reach, in the report's notes.
+void CheckFolds(sqlite3* db, bool keys, StoreReport& report) {
+  const char* table = keys ? "keys" : "vals";
+  const std::string sql = keys ? "SELECT parent, name, fold FROM keys WHERE parent <> 0"
+                               : "SELECT key, name, fold FROM vals";
+  UniqueStmt stmt, twin;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, stmt.put(), nullptr) != SQLITE_OK) return;
+  sqlite3_prepare_v2(db,
+                     keys ? "SELECT name FROM keys WHERE parent = ? AND fold = ?"
+                          : "SELECT name FROM vals WHERE key = ? AND fold = ?",
+                     -1, twin.put(), nullptr);
   long long wrong = 0;
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-    const auto* fold = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
-    if (name == nullptr || fold == nullptr ||
-        rt::ToUtf8(Fold(rt::FromUtf8(name))) != std::string(fold))
+    const int64_t owner = sqlite3_column_int64(stmt.get(), 0);
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
+    const auto* fold = reinterpret_cast<const char*>(sqlite3_column_blob(stmt.get(), 2));
+    const std::string kept(fold != nullptr ? fold : "",
+                           static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 2)));
+    const std::string folded = name != nullptr ? rt::ToUtf8(Fold(rt::FromUtf8(name))) : "";
+    if (name != nullptr && kept == folded) continue;
+    const size_t mark = kept.find('\xFF');
+    if (name == nullptr || mark == std::string::npos || kept.substr(0, mark) != folded ||
+        kept.find_first_not_of("0123456789", mark + 1) != std::string::npos) {
       ++wrong;
+      continue;
+    }
+    sqlite3_bind_int64(twin.get(), 1, owner);
+    sqlite3_bind_text(twin.get(), 2, folded.data(), static_cast<int>(folded.size()),
+                      SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(twin.get()) == SQLITE_ROW;
+    const auto* reached = found ? reinterpret_cast<const char*>(sqlite3_column_text(twin.get(), 0))
+                                : nullptr;
+    const std::string other = reached != nullptr ? reached : "";
+    sqlite3_reset(twin.get());
+    const std::string key = KeyPath(db, owner);
+    report.notes.push_back(
+        key + ": the " + (keys ? "subkeys \"" : "values \"") + other + "\" and \"" + name +
+        "\" are one name now; calls reach \"" + other + "\", the older. Both are in `corvane reg"
+        " export " + key + "`: to keep what \"" + name +
+        "\" holds, export the key, rename it in the file, remove the key ([-KEY] in a .reg file)"
+        " and import the file.");
   }
   if (wrong != 0)
     report.problems.push_back(std::to_string(wrong) + " " + table +
@@ -104,8 +151,10 @@ StoreReport CheckDatabase(sqlite3* db) {
   report.keys = Count(db, "SELECT COUNT(*) FROM keys");
   report.values = Count(db, "SELECT COUNT(*) FROM vals");
   CheckInvariants(db, report);
-  for (const char* table : {"keys", "vals"})
-    CheckFolds(db, table, report);
+  // A store from before the current fold is folded anew when it is next opened for writing.
+  if (Count(db, "PRAGMA user_version") >= 3)
+    for (const bool keys : {true, false})
+      CheckFolds(db, keys, report);
   return report;
 }
 
@@ -192,7 +241,7 @@ StoreReport CheckStore(RegistryStore& store) {
     report = CheckDatabase(sqlite.connection());
     return kSuccess;
   });
-  if (result != kSuccess) return {{"the store cannot be used"}, 0, 0};
+  if (result != kSuccess) return {{"the store cannot be used"}, {}, 0, 0};
   return report;
 }
 

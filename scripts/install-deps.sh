@@ -27,7 +27,7 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
 native=(cmake make g++ googletest libgtest-dev libbenchmark-dev libsqlite3-dev libcli11-dev libedit-dev
-        sqlite3)
+        sqlite3 unicode-data)
 windows=(libcli11-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev
          xvfb xauth faketime)
 

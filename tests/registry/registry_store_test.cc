@@ -399,10 +399,10 @@ TEST(RegistryStore, RootsAndHandlesAnswerAsWindowsDoes) {
   EXPECT_EQ(store->CreateKey(kClassesRoot, "\\Corvane.Test", &key), kSuccess);
   store->CloseKey(key);
   EXPECT_EQ(store->CreateKey(kCurrentUser, "\\Software", &key), kBadPathname);
-  // Key names up to 255 characters, trees 512 levels deep, data up to 1 MiB.
-  EXPECT_EQ(store->CreateKey(kCurrentUser, std::string(255, 'k').c_str(), &key), kSuccess);
+  // Key names up to 256 characters, trees 512 levels deep, data up to 32 MiB.
+  EXPECT_EQ(store->CreateKey(kCurrentUser, std::string(256, 'k').c_str(), &key), kSuccess);
   store->CloseKey(key);
-  EXPECT_EQ(store->CreateKey(kCurrentUser, std::string(256, 'k').c_str(), &key), kInvalidParameter);
+  EXPECT_EQ(store->CreateKey(kCurrentUser, std::string(257, 'k').c_str(), &key), kInvalidParameter);
   std::string levels;
   for (int i = 0; i < 511; ++i)
     levels += "l\\";
@@ -413,10 +413,10 @@ TEST(RegistryStore, RootsAndHandlesAnswerAsWindowsDoes) {
   EXPECT_EQ(store->CreateKey(deep, "last\\past", &key), kInvalidParameter);
   EXPECT_EQ(store->CreateKey(kCurrentUser, (levels + "x\\y").c_str(), &key), kInvalidParameter);
   store->CloseKey(deep);
-  const std::string mib(1 << 20, 'd');
-  const auto* bytes = reinterpret_cast<const uint8_t*>(mib.data());
-  EXPECT_EQ(store->SetValueEx(kCurrentUser, "big", 0, kRegBinary, bytes, 1 << 20), kSuccess);
-  EXPECT_EQ(store->SetValueEx(kCurrentUser, "big", 0, kRegBinary, bytes, (1 << 20) + 1),
+  const std::string most(kMaxData, 'd');
+  const auto* bytes = reinterpret_cast<const uint8_t*>(most.data());
+  EXPECT_EQ(store->SetValueEx(kCurrentUser, "big", 0, kRegBinary, bytes, kMaxData), kSuccess);
+  EXPECT_EQ(store->SetValueEx(kCurrentUser, "big", 0, kRegBinary, bytes, kMaxData + 1),
             kInvalidParameter);
   // Handles are positive, distinct and not reused while open; none leaks.
   Long a = 0, b = 0;

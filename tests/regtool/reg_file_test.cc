@@ -146,7 +146,7 @@ TEST(RegFile, MalformedFilesAreRefusedWithTheirLine) {
       {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\x" +
                           String(1, u'\xDC00') + u"]\r\n"),
        3, "a key name holding a NUL character or a lone surrogate"},
-      {head + "[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
+      {head + "[HKEY_CURRENT_USER\\" + std::string(257, 'k') + "]\n", 4, "longer than 256"},
       {head + "\"" + std::string(16384, 'v') + "\"=\"x\"\n", 4, "longer than 16383"},
       {head + "[HKEY_CURRENT_USER" + [] {
          std::string deep;
@@ -171,7 +171,7 @@ TEST(RegFile, AnImportThatFailsChangesNothing) {
   KeyEdit bad{KeyEdit::Kind::kSetValue,
               kCurrentUser,
               {u"B"},
-              {u"v", kRegBinary, std::string((1 << 20) + 1, 'x')}};
+              {u"v", kRegBinary, std::string(kMaxData + 1, 'x')}};
   EXPECT_EQ(ApplyEdits(*store, {good, bad}), kInvalidParameter);
   EXPECT_EQ(ListKey(*store, kCurrentUser, {u"A"}, nullptr, nullptr, nullptr), kFileNotFound);
 }
@@ -209,6 +209,59 @@ TEST(RegFile, DumpRestoreAndCheckKeepTheWholeStore) {
   const StoreReport report = CheckStore(*damaged);
   ASSERT_FALSE(report.problems.empty());
   EXPECT_NE(report.problems[0].find("parent is gone"), std::string::npos) << report.problems[0];
+}
+
+// A store from before the current fold, holding names that it kept apart and that are one name
+// now, is folded anew once when opened: both of each pair are kept, calls reach the older, and
+// the check names the pair.
+TEST(RegFile, AnOlderStoreIsFoldedAnewLosingNothing) {
+  const std::string path = ::testing::TempDir() + "corvane-older-fold";
+  std::system(("rm -f '" + path + "'*").c_str());
+  {
+    auto store = RegistryStore::Open(path);
+    ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kSetValue, kLocalMachine, {u"Fold", u"Ключ"},
+                                   {u"Łódź", kRegSz, Utf16Bytes(u"older")}}}),
+              kSuccess);
+  }
+  // As the older fold left them: "ключ" and "łódź" apart from their capitals.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "UPDATE keys SET fold = name WHERE parent <> 0;"
+                         "UPDATE vals SET fold = name;"
+                         "INSERT INTO keys(parent, name, fold) SELECT parent, 'ключ', 'ключ'"
+                         " FROM keys WHERE name = 'Ключ';"
+                         "INSERT INTO vals(key, name, fold, type, data, seq) SELECT key, 'łódź',"
+                         " 'łódź', 4, x'2A000000', 2 FROM vals WHERE name = 'Łódź';"
+                         "PRAGMA user_version = 2;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+  auto store = RegistryStore::Open(path);
+  std::vector<String> subkeys;
+  std::vector<StoredValue> values;
+  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"FOLD"}, nullptr, &subkeys, nullptr), kSuccess);
+  EXPECT_EQ(subkeys, (std::vector<String>{u"Ключ", u"ключ"}));
+  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"fold", u"КЛЮЧ"}, nullptr, nullptr, &values),
+            kSuccess);
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[1].name, u"łódź");
+  // A write on the name reaches the older value, and leaves the other as it was.
+  ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kSetValue, kLocalMachine, {u"Fold", u"ключ"},
+                                 {u"ŁÓDŹ", kRegDword, DwordData(7)}}}),
+            kSuccess);
+  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"Fold", u"Ключ"}, nullptr, nullptr, &values),
+            kSuccess);
+  EXPECT_EQ(values, (std::vector<StoredValue>{{u"Łódź", kRegDword, DwordData(7)},
+                                              {u"łódź", kRegDword, DwordData(42)}}));
+  const StoreReport report = CheckStore(*store);
+  EXPECT_TRUE(report.problems.empty());
+  ASSERT_EQ(report.notes.size(), 2u);
+  EXPECT_NE(report.notes[0].find("HKEY_LOCAL_MACHINE\\Fold: the subkeys \"Ключ\" and \"ключ\""),
+            std::string::npos)
+      << report.notes[0];
+  EXPECT_NE(report.notes[1].find("the values \"Łódź\" and \"łódź\""), std::string::npos)
+      << report.notes[1];
 }
 
 }  // namespace

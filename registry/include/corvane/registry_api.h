@@ -71,7 +71,11 @@ class CORVANE_API RegistryApi {
   // buffer is too small; *type is written also then.
   virtual Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type,
                               uint8_t* data, uint32_t* count) = 0;
-  // RegSetValueExA: the termination rules of REG_SZ as Windows keeps them.
+  // RegSetValueExA: the termination rules of REG_SZ as Windows keeps them. For a text type
+  // (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) whose last counted byte is not 0, the byte just past
+  // `count` is read, as the platform reads it, to see whether the text's terminator follows:
+  // `data` must then hold count + 1 bytes. Pass the terminator in `count`, or a buffer with
+  // one byte to spare.
   virtual Result SetValueEx(Long key, const char* name, uint32_t reserved, uint32_t type,
                             const uint8_t* data, uint32_t count) = 0;
   virtual Result CloseKey(Long key) = 0;
