@@ -3,23 +3,18 @@
 #     > registry/fold_table.inc
 #
 # The registry compares two names by folding each code unit of the Basic Multilingual Plane to
-# upper case with Unicode's simple mapping, and keeps three kinds of letter as they are:
-#   - a letter outside ASCII whose upper case is an ASCII letter (dotless i, long s): folding
-#     it would make it one name with the ASCII letter;
-#   - a title-case letter (general category Lt, such as the digraph U+01C5): it is a letter of
-#     its own, not a lower-case one;
-#   - the letters listed in `kept` below, which the platform's registry keeps apart from their
-#     Unicode upper case (measured against it: tests/registry/fold_platform_test.sh).
+# upper case with Unicode's simple mapping, where that mapping goes both ways: a letter is
+# folded onto its upper case only when that upper case's simple lower case is the letter
+# itself. So letters that are a second lower case of a capital stay letters of their own:
+# dotless i and long s (never one with the ASCII I and S), the Greek final sigma and symbol
+# forms, the micro sign, the title-case digraphs such as U+01C5, the Cyrillic letter forms of
+# U+1C80..U+1C88. This is what the platform's registry does, measured for every code unit
+# (tests/registry/fold_platform_test.sh).
 #
 # The table is two-level: kFoldBlock gives, for the high byte of a code unit, a row of
 # kFoldDelta; the row gives, for the low byte, what to add (modulo 2^16) to reach the fold.
 # Row 0 is all zeros, shared by every block without a case pair.
-BEGIN {
-  FS = ";"
-  # Code units kept as they are although Unicode gives them an upper case (hex, as in the data).
-  n = split("", list, " ")
-  for (i = 1; i <= n; ++i) kept[list[i]] = 1
-}
+BEGIN { FS = ";" }
 
 function hex(s,    i, c, v) {
   v = 0
@@ -33,13 +28,16 @@ function hex(s,    i, c, v) {
 
 {
   code = hex($1)
-  if (code > 65535 || $13 == "" || $3 == "Lt" || ($1 in kept)) next
-  upper = hex($13)
-  if (upper > 65535 || (upper < 128 && code >= 128)) next
-  delta[code] = (upper - code + 65536) % 65536
+  if (code > 65535) next
+  if ($13 != "") upper[code] = hex($13)
+  if ($14 != "") lower[code] = hex($14)
 }
 
 END {
+  for (code in upper) {
+    u = upper[code]
+    if (u <= 65535 && (u in lower) && lower[u] == code + 0) delta[code] = (u - code + 65536) % 65536
+  }
   rows = 1
   for (b = 0; b < 256; ++b) {
     used = 0
