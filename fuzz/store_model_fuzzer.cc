@@ -5,6 +5,7 @@
 // from the store over its SQLite file and from the store over memory alike.
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -113,6 +114,8 @@ class Model {
     const auto u = static_cast<unsigned char>(c);
     if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
     if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
+    if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<char>(u - 16);  // Š Œ Ž
+    if (u == 0xFF) return '\x9F';                                              // Ÿ
     return c;
   }
   std::vector<Node> nodes_;
@@ -120,9 +123,10 @@ class Model {
 
 // Names that differ only in case, and names at the key name's limit and past it.
 std::string Name(FuzzInput& in) {
-  static const std::string kNames[] = {"a",  "A",  "b", "\xE9", "\xC9", "ab", "AB",
-                                       std::string(256, 'k'), std::string(257, 'k')};
-  return kNames[in.Byte() % 16 == 0 ? in.Int(7, 8) : in.Int(0, 6)];
+  static const std::string kNames[] = {"a",  "A",    "b",    "\xE9", "\xC9", "ab", "AB", "\x8E",
+                                       "\x9E", "\x8C\xFF", "\x9C\x9F", std::string(256, 'k'),
+                                       std::string(257, 'k')};
+  return kNames[in.Byte() % 16 == 0 ? in.Int(11, 12) : in.Int(0, 10)];
 }
 
 std::string Path(FuzzInput& in) {
@@ -217,13 +221,17 @@ void Run(RegistryStore& store, FuzzInput& in) {
       }
       case 2: {  // SetValueEx
         const std::string name = Name(in);
-        const uint32_t type = in.Bool() ? kRegBinary : kRegDword;
+        const uint32_t type = std::array<uint32_t, 3>{kRegBinary, kRegDword, kRegSz}[in.Int(0, 2)];
+        // The data, then one byte more that the count leaves out: a text's terminator, or not.
         std::string data(in.Int(0, 8), '\0');
         for (char& c : data)
-          c = static_cast<char>(in.Byte());
+          c = static_cast<char>(in.Bool() ? 0 : in.Byte());
+        const std::string given = data + static_cast<char>(in.Bool() ? 0 : 'x');
         const Result got = store.SetValueEx(h, name.c_str(), 0, type,
-                                            reinterpret_cast<const uint8_t*>(data.data()),
+                                            reinterpret_cast<const uint8_t*>(given.data()),
                                             static_cast<uint32_t>(data.size()));
+        // A text whose last counted byte is not 0 takes in a terminator just past the count.
+        if (type == kRegSz && !data.empty() && data.back() != 0 && given.back() == 0) data += '\0';
         Result want = resolved;
         if (want == kSuccess && !writable) want = kAccessDenied;
         ExpectCode(got, want, "set: the result code differs from the model");
@@ -257,9 +265,16 @@ void Run(RegistryStore& store, FuzzInput& in) {
         if (value != nullptr) {
           Expect(type == value->type, "query: the type differs");
           Expect(count == value->data.size(), "query: the size differs");
-          if (got == kSuccess)
+          if (got == kSuccess) {
             Expect(std::memcmp(buffer, value->data.data(), value->data.size()) == 0,
                    "query: the data differs");
+            // Text without its terminator gets one where the buffer has room; nothing else is
+            // written past the data.
+            const size_t size = value->data.size();
+            const bool ends_open = value->type == kRegSz && size > 0 && value->data.back() != 0;
+            if (room > size)
+              Expect(buffer[size] == (ends_open ? 0 : 0xEE), "query: past the data is wrong");
+          }
           else
             Expect(buffer[0] == 0xEE, "query: a buffer that is too small was written");
         }
