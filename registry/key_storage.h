@@ -5,7 +5,9 @@
 // Names are compared by their folds (vocabulary.h) and kept as they were first given. Key
 // identifiers are never reused, so an identifier that a key once had answers "not found" for
 // ever after the key is deleted. Each root that holds keys is there from the start, as the key
-// RootKey(root) names.
+// RootKey(root) names; HKEY_LOCAL_MACHINE and HKEY_USERS hold the trees, and the roots that
+// are views (vocabulary.h) keep their keys below those (StartOf). The keys of those three roots
+// themselves stay empty: a store from before the views kept keys there, and moved them once.
 //
 // Every operation returns a result code: 0, 2 when the key, child or value is not there, or the
 // storage's own failure (1015 damaged, 1016 input/output or busy past the call's deadline, 1017
@@ -85,5 +87,18 @@ class KeyStorage {
   // storage's failure.
   [[nodiscard]] virtual Result Transaction(const std::function<Result()>& body) = 0;
 };
+
+// The key at `path` below `from` (0: a view not made yet, which holds nothing); with `make`,
+// the keys missing on the way are made (inside a transaction). 2 when one is missing.
+[[nodiscard]] Result WalkPath(KeyStorage& storage, KeyId from, const std::vector<String>& path,
+                              bool make, KeyId* key);
+// The key that `view` stands for; 2 when it is not made yet and `make` is false.
+[[nodiscard]] Result FindView(KeyStorage& storage, const View& view, bool make, KeyId* key);
+// The key where `path` below the predefined root `root` begins: the root's own key, or the key
+// of the view it is (0 while that is not made, unless `make`). Under HKEY_CLASSES_ROOT the
+// user's classes when the whole path is there, else the machine's. 6 for a root that holds no
+// keys.
+[[nodiscard]] Result StartOf(KeyStorage& storage, Long root, const std::vector<String>& path,
+                             bool make, KeyId* start);
 
 }  // namespace corvane::registry

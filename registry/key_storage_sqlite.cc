@@ -36,7 +36,9 @@ constexpr Result kNotRegistryFile = 1017;  // a database, but another program's
 // The schema version that user_version holds once a store is set up as below. A store at this
 // version is used as it is: opening it writes nothing. Version 0 is a new file, or a store from
 // before the guards, which gets them once. Stores before version 3 kept names folded over
-// Latin letters only: their names are folded anew once (Refold).
+// Latin letters only, and kept the keys of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and
+// HKEY_CURRENT_CONFIG apart from the keys they are views on: their names are folded anew once
+// (Refold), and those keys moved (MergeViews).
 constexpr int kSchemaVersion = 3;
 constexpr int kFoldedSchemaVersion = 3;
 // The mark of a store's file (application_id): "Corv".
@@ -520,6 +522,8 @@ Result SqliteStorage::SetUp() {
     rc = ReadPragma("PRAGMA user_version", &facts.version);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
     if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion) rc = Refold();
+    if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion)
+      rc = MergeViews();
     const std::string marks = "PRAGMA user_version = " + std::to_string(kSchemaVersion) +
                               "; PRAGMA application_id = " + std::to_string(kStoreMark);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), marks.c_str(), nullptr, nullptr, &message);
@@ -588,6 +592,84 @@ int SqliteStorage::Refold() {
       const int rc = sqlite3_step(stmt.get());
       sqlite3_reset(stmt.get());
       if (rc != SQLITE_DONE) return rc;
+    }
+  }
+  return SQLITE_OK;
+}
+
+// Inside the setup's transaction, after Refold: a store from before the views kept the keys
+// and values of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG under keys of
+// their own. They move below the keys of those views (vocabulary.h). A subkey or value whose
+// name the view's key has already keeps its name and data under a shadow fold, as in Refold:
+// nothing is overwritten, and a call on the name reaches the one that was there.
+int SqliteStorage::MergeViews() {
+  // Runs `sql` with a text (when given) and then numbers bound in order; SQLITE_DONE, or
+  // SQLITE_ROW with the first column's number in *first.
+  auto run = [&](const char* sql, std::initializer_list<int64_t> numbers,
+                 const std::string* text = nullptr, int64_t* first = nullptr) {
+    UniqueStmt stmt;
+    int rc = sqlite3_prepare_v2(db_.get(), sql, -1, stmt.put(), nullptr);
+    if (rc != SQLITE_OK) return rc;
+    int i = 1;
+    if (text != nullptr)
+      sqlite3_bind_text(stmt.get(), i++, text->data(), static_cast<int>(text->size()),
+                        SQLITE_TRANSIENT);
+    for (const int64_t n : numbers)
+      sqlite3_bind_int64(stmt.get(), i++, n);
+    rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_ROW && first != nullptr) *first = sqlite3_column_int64(stmt.get(), 0);
+    return rc;
+  };
+  for (const Long root : {kClassesRoot, kCurrentUser, kCurrentConfig}) {
+    const KeyId old = RootKey(*RootByHandle(root));
+    int64_t held = 0;
+    if (run("SELECT (SELECT COUNT(*) FROM keys WHERE parent = ?1) +"
+            " (SELECT COUNT(*) FROM vals WHERE key = ?1)",
+            {old}, nullptr, &held) != SQLITE_ROW)
+      return SQLITE_ERROR;
+    if (held == 0) continue;
+    KeyId home = 0;
+    if (FindView(*this, *ViewOf(root), true, &home) != kSuccess) return SQLITE_ERROR;
+    struct Moved {
+      int64_t id;  // keys: id; values: seq
+      std::string fold;
+    };
+    for (const bool keys : {true, false}) {
+      std::vector<Moved> moved;
+      {
+        UniqueStmt list;
+        sqlite3_prepare_v2(db_.get(),
+                           keys ? "SELECT id, fold FROM keys WHERE parent = ? ORDER BY id"
+                                : "SELECT seq, fold FROM vals WHERE key = ? ORDER BY seq",
+                           -1, list.put(), nullptr);
+        sqlite3_bind_int64(list.get(), 1, old);
+        int rc;
+        while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+          const auto* fold = static_cast<const char*>(sqlite3_column_blob(list.get(), 1));
+          moved.push_back({sqlite3_column_int64(list.get(), 0),
+                           std::string(fold != nullptr ? fold : "",
+                                       static_cast<size_t>(sqlite3_column_bytes(list.get(), 1)))});
+        }
+        if (rc != SQLITE_DONE) return rc;
+      }
+      int64_t seq = 0;
+      if (!keys && run("SELECT COALESCE(MAX(seq), 0) FROM vals WHERE key = ?", {home}, nullptr,
+                       &seq) != SQLITE_ROW)
+        return SQLITE_ERROR;
+      for (Moved& m : moved) {
+        int64_t there = 0;
+        if (run(keys ? "SELECT COUNT(*) FROM keys WHERE fold = ?1 AND parent = ?2"
+                     : "SELECT COUNT(*) FROM vals WHERE fold = ?1 AND key = ?2",
+                {home}, &m.fold, &there) != SQLITE_ROW)
+          return SQLITE_ERROR;
+        ++seq;
+        if (there != 0) m.fold = ShadowFold(m.fold, keys ? m.id : seq);
+        const int rc =
+            keys ? run("UPDATE keys SET fold = ?1, parent = ?2 WHERE id = ?3", {home, m.id}, &m.fold)
+                 : run("UPDATE vals SET fold = ?1, key = ?2, seq = ?3 WHERE key = ?4 AND seq = ?5",
+                       {home, seq, old, m.id}, &m.fold);
+        if (rc != SQLITE_DONE) return rc;
+      }
     }
   }
   return SQLITE_OK;

@@ -80,6 +80,7 @@ class SqliteStorage final : public KeyStorage {
   int ReadFacts(FileFacts* facts);
   Result SetUp();
   int Refold();
+  int MergeViews();
   int ReadPragma(const char* sql, std::string* value);
   int ReadPragma(const char* sql, int64_t* value);
   Result Refuse(Result result, const char* reason);

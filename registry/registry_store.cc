@@ -83,12 +83,15 @@ size_t RegistryStore::open_handles() {
 void RegistryStore::CloseAllHandles() {
   const std::lock_guard<std::timed_mutex> lock(mutex_);
   handles_.clear();
+  ForgetViews();
 }
 
 Result RegistryStore::WithStorage(const std::function<Result(KeyStorage&)>& work) {
   const Call call(*this);
   if (call.result() != kSuccess) return call.result();
-  return work(*storage_);
+  const Result result = work(*storage_);
+  ForgetViews();  // the work may have made or removed a view's key
+  return result;
 }
 
 std::unique_ptr<RegistryStore> RegistryStore::InMemory() {
@@ -133,7 +136,7 @@ Result RegistryStore::Open(Result ready, Long key, const char* subkey, uint32_t 
   std::vector<String> path;
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
   KeyId id = 0;
-  if (const Result r = Walk(target.id, path, &id); r != kSuccess) return r;
+  if (const Result r = Walk(StartOf(target, path), path, &id); r != kSuccess) return r;
   *result = NewHandle(id, sam, target.depth + path.size());
   return kSuccess;
 }
@@ -153,12 +156,15 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
   std::vector<String> path;
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
   if (target.depth + path.size() > kMaxDepth) return kInvalidParameter;  // the tree's limit
-  KeyId id = target.id;
+  KeyId id = 0;
   // A key that is gone has no children, so the first child added below it finds it gone,
   // inside the transaction; the keys made on the way cannot go meanwhile.
   const Result r = storage_->Transaction([&]() -> Result {
     if (path.empty())
       if (const Result r = StillThere(target); r != kSuccess) return r;
+    id = StartOf(target, path);
+    if (id == 0)
+      if (const Result r = MakeView(key, &id); r != kSuccess) return r;
     for (const String& name : path) {
       KeyId child = 0;
       Result found = storage_->FindChild(id, name, &child);
@@ -231,7 +237,10 @@ Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t 
   }
   // The write itself finds the key gone, inside its transaction.
   return storage_->Transaction([&]() -> Result {
-    const Result r = storage_->WriteValue(target.id, value);
+    KeyId id = target.id;
+    if (id == 0)
+      if (const Result r = MakeView(key, &id); r != kSuccess) return r;
+    const Result r = storage_->WriteValue(id, value);
     return r == kFileNotFound ? kKeyDeleted : r;
   });
 }
@@ -252,16 +261,19 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
   if (target.performance) return kInvalidHandle;
   std::vector<String> path;
   if (const Result r = ParsePath(key, subkey, &path); r != kSuccess) return r;
-  return storage_->Transaction([&]() -> Result {
+  const Result deleted = storage_->Transaction([&]() -> Result {
     if (const Result r = StillThere(target); r != kSuccess) return r;
+    if (target.root && path.empty()) return kAccessDenied;  // a root itself
     KeyId id = 0;
-    if (const Result r = Walk(target.id, path, &id); r != kSuccess) return r;
-    if (id == target.id && RootByHandle(key) != nullptr) return kAccessDenied;  // a root itself
+    if (const Result r = Walk(StartOf(target, path), path, &id); r != kSuccess) return r;
     bool has_children = false;
     if (const Result r = storage_->HasChildren(id, &has_children); r != kSuccess) return r;
     if (has_children) return kAccessDenied;
     return storage_->DeleteKey(id);
   });
+  // The key may have been a view's own key (an empty HKEY_USERS\<SID>): found anew next time.
+  if (deleted == kSuccess) ForgetViews();
+  return deleted;
 }
 
 Result RegistryStore::DeleteValue(Long key, const char* name) {
@@ -288,9 +300,10 @@ RegistryStore::Target RegistryStore::Resolve(Result ready, Long key) {
     } else if (root->kind == RootKind::kWindows9xOnly) {
       t.error = kInvalidHandle;
     } else {
-      t.id = RootKey(*root);
       t.access = kKeyAllAccess;
       t.root = true;
+      t.handle = key;
+      if (const Result r = ViewKey(key, &t.id); r != kSuccess) t.error = r;
     }
   } else if (const auto found = handles_.find(key); found == handles_.end()) {
     t.error = kInvalidHandle;
@@ -329,11 +342,51 @@ Result RegistryStore::ParsePath(Long key, const char* subkey, std::vector<String
 
 // The key at `path` below `from`: 2 when a component is missing.
 Result RegistryStore::Walk(KeyId from, const std::vector<String>& path, KeyId* found) {
-  KeyId id = from;
-  for (const String& name : path)
-    if (const Result r = storage_->FindChild(id, name, &id); r != kSuccess) return r;
-  *found = id;
-  return kSuccess;
+  return WalkPath(*storage_, from, path, false, found);
+}
+
+// The key that the root `root` stands for: its own, or its view's, found once and then kept
+// (0 while a view is not made yet). HKEY_CLASSES_ROOT stands for the machine's classes.
+Result RegistryStore::ViewKey(Long root, KeyId* key) {
+  const View* view = root == kUserClasses ? &UserClassesView() : ViewOf(root);
+  if (view == nullptr) {
+    *key = RootKey(*RootByHandle(root));
+    return kSuccess;
+  }
+  if (const auto kept = views_.find(root); kept != views_.end()) {
+    *key = kept->second;
+    return kSuccess;
+  }
+  const Result found = FindView(*storage_, *view, false, key);
+  if (found == kFileNotFound) {
+    *key = 0;
+    return kSuccess;
+  }
+  if (found == kSuccess) views_[root] = *key;
+  return found;
+}
+
+// Within a write's transaction: makes the view that `root` is, for a write below it.
+Result RegistryStore::MakeView(Long root, KeyId* key) {
+  const Result made = FindView(*storage_, *ViewOf(root), true, key);
+  // Kept only once the transaction has committed: the next call finds it then.
+  ForgetViews();
+  return made;
+}
+
+// Where `path` below `target` begins: the target's key; for HKEY_CLASSES_ROOT, the user's
+// classes when the whole path is there.
+KeyId RegistryStore::StartOf(const Target& target, const std::vector<String>& path) {
+  if (!target.root || target.handle != kClassesRoot || path.empty()) return target.id;
+  KeyId user = 0, found = 0;
+  if (ViewKey(kUserClasses, &user) == kSuccess && user != 0 &&
+      Walk(user, path, &found) == kSuccess)
+    return user;
+  return target.id;
+}
+
+void RegistryStore::ForgetViews() {
+  views_.clear();
 }
 
 Long RegistryStore::NewHandle(KeyId id, uint32_t access, size_t depth) {

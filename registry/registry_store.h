@@ -3,7 +3,9 @@
 // SQLite file (Open), and the registry of the tests, in memory (InMemory).
 //
 // The rules kept here: the seven predefined roots (HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA
-// answered as Windows NT answers them), the path rules, a per-process handle table (handles are
+// answered as Windows NT answers them; HKEY_CURRENT_USER, HKEY_CURRENT_CONFIG and
+// HKEY_CLASSES_ROOT the views on HKEY_USERS and HKEY_LOCAL_MACHINE that vocabulary.h names,
+// made by the first write below them), the path rules, a per-process handle table (handles are
 // never 0 and never a root's value; a closed handle answers 6, one to a deleted key 1018),
 // access rights, the termination rules of REG_SZ, 234 with the size, the limits (key names of
 // 256 characters, value names of 16 383, keys 512 levels deep, value data of 32 MiB; 87 past
@@ -80,6 +82,7 @@ class RegistryStore final : public RegistryApi {
     Result error = kSuccess;   // 0 when the handle can be used
     bool performance = false;  // HKEY_PERFORMANCE_DATA, which holds no keys
     bool root = false;         // a predefined root, which is never deleted
+    Long handle = 0;           // the root's handle, for a root
     size_t depth = 0;          // levels below the root
     KeyId id = 0;
     uint32_t access = 0;
@@ -99,12 +102,20 @@ class RegistryStore final : public RegistryApi {
   [[nodiscard]] Result StillThere(const Target& target);
   [[nodiscard]] Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
   [[nodiscard]] Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
+  [[nodiscard]] Result ViewKey(Long root, KeyId* key);
+  [[nodiscard]] Result MakeView(Long root, KeyId* key);
+  KeyId StartOf(const Target& target, const std::vector<String>& path);
+  void ForgetViews();
+
+  // The user's classes, kept among the views under a number that no root has.
+  static constexpr Long kUserClasses = 0x7FFFFFFF;
   Long NewHandle(KeyId id, uint32_t access, size_t depth);
 
   std::timed_mutex mutex_;  // held by every call (Call) for all that follows
   std::unique_ptr<KeyStorage> storage_;  // guarded by mutex_
   std::map<Long, Handle> handles_;       // guarded by mutex_
   Long next_;                            // guarded by mutex_
+  std::map<Long, KeyId> views_;          // guarded by mutex_: the views' keys found so far
 };
 
 }  // namespace corvane::registry

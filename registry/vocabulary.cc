@@ -1,7 +1,13 @@
 // The registry's vocabulary. See vocabulary.h.
 #include "registry/vocabulary.h"
 
+#include <string>
+
 #include "runtime/utf16.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace corvane::registry {
 
@@ -28,6 +34,38 @@ const Root* RootByAnyName(StringView name) {
 namespace {
 #include "registry/fold_table.inc"
 }  // namespace
+
+String CurrentUserSid() {
+#ifdef _WIN32
+  const unsigned long uid = 1000;  // the store is not the registry there; Wine's own number
+#else
+  const unsigned long uid = ::getuid();
+#endif
+  const std::string sid = "S-1-5-21-0-0-0-" + std::to_string(uid);
+  return String(sid.begin(), sid.end());
+}
+
+const View* ViewOf(Long root) {
+  static const View kUser{kUsers, {CurrentUserSid()}};
+  static const View kConfig{kLocalMachine,
+                            {u"System", u"CurrentControlSet", u"Hardware Profiles", u"Current"}};
+  static const View kMachineClasses{kLocalMachine, {u"Software", u"Classes"}};
+  switch (root) {
+    case kCurrentUser:
+      return &kUser;
+    case kCurrentConfig:
+      return &kConfig;
+    case kClassesRoot:
+      return &kMachineClasses;
+    default:
+      return nullptr;
+  }
+}
+
+const View& UserClassesView() {
+  static const View kUserClasses{kUsers, {CurrentUserSid(), u"Software", u"Classes"}};
+  return kUserClasses;
+}
 
 char16_t FoldUnit(char16_t c) {
   return static_cast<char16_t>(c + kFoldDelta[kFoldBlock[c >> 8]][c & 0xFF]);

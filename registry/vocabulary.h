@@ -48,6 +48,26 @@ const Root* RootByExactName(StringView name);
 // tool and the .reg files.
 const Root* RootByAnyName(StringView name);
 
+// Where a root that is a view keeps its keys, as on the platform:
+//   HKEY_CURRENT_USER     HKEY_USERS\<the user's SID>
+//   HKEY_CURRENT_CONFIG   HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current
+//   HKEY_CLASSES_ROOT     the merged view of the user's classes, looked in first,
+//                           HKEY_CURRENT_USER\Software\Classes,
+//                         and the machine's, where a key that is not the user's goes,
+//                           HKEY_LOCAL_MACHINE\Software\Classes.
+// Only HKEY_LOCAL_MACHINE and HKEY_USERS hold trees of their own.
+struct View {
+  Long base;                  // kLocalMachine or kUsers
+  std::vector<String> path;   // the key below it
+};
+// The view that `root` is (for HKEY_CLASSES_ROOT the machine's classes); null for a root that
+// is not a view.
+const View* ViewOf(Long root);
+// The user's classes, the part of HKEY_CLASSES_ROOT that is looked in first.
+const View& UserClassesView();
+// The current user's security identifier, made from the user's id: S-1-5-21-0-0-0-<uid>.
+String CurrentUserSid();
+
 // A name folded as the registry compares names: each code unit to its simple upper case, as
 // the platform's registry takes it (fold_table.awk says which letters it keeps as they are).
 // Two names are the same name when their folds are equal.

@@ -39,14 +39,18 @@ Result DeleteTree(KeyStorage& storage, KeyId top) {
 }
 
 // The key `path` below `root`, and its path as the names were created, the root's name first.
-// 2 when a component is missing, 6 for a root that holds no keys.
+// 2 when a component is missing, 6 for a root that holds no keys. A root that is a view not
+// made yet is key 0, which holds nothing.
 Result FindSpelled(KeyStorage& storage, Long root, const std::vector<String>& path, KeyId* key,
                    std::vector<String>* spelled) {
   const Root* r = StoredRoot(root);
   if (r == nullptr) return kInvalidHandle;
-  KeyId id = RootKey(*r);
+  KeyId id = 0;
+  if (const Result start = StartOf(storage, root, path, false, &id); start != kSuccess)
+    return start;
   *spelled = {r->name};
   for (const String& name : path) {
+    if (id == 0) return kFileNotFound;
     String as_created;
     if (const Result found = storage.FindChild(id, name, &id, &as_created); found != kSuccess)
       return found;
@@ -60,16 +64,10 @@ Result FindSpelled(KeyStorage& storage, Long root, const std::vector<String>& pa
 Result KeyOfEdit(KeyStorage& storage, const KeyEdit& edit, KeyId* key) {
   const bool create =
       edit.kind == KeyEdit::Kind::kCreateKey || edit.kind == KeyEdit::Kind::kSetValue;
-  KeyId id = RootKey(*StoredRoot(edit.root));
-  for (const String& name : edit.path) {
-    KeyId child = 0;
-    Result r = storage.FindChild(id, name, &child);
-    if (r == kFileNotFound && create) r = storage.AddChild(id, name, &child);
-    if (r != kSuccess) return r;
-    id = child;
-  }
-  *key = id;
-  return kSuccess;
+  KeyId start = 0;
+  if (const Result r = StartOf(storage, edit.root, edit.path, create, &start); r != kSuccess)
+    return r;
+  return WalkPath(storage, start, edit.path, create, key);
 }
 
 // The key that the edits before found, for the edits that follow on the same key (one shared
@@ -119,6 +117,11 @@ Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
     if (const Result found = FindSpelled(storage, root, path, &id, &as_created); found != kSuccess)
       return found;
     if (spelled != nullptr) *spelled = std::move(as_created);
+    if (id == 0) {  // a view not made yet
+      if (subkeys != nullptr) subkeys->clear();
+      if (values != nullptr) values->clear();
+      return kSuccess;
+    }
     if (subkeys != nullptr) {
       std::vector<Child> children;
       if (const Result listed = storage.ListChildren(id, &children); listed != kSuccess)
@@ -149,6 +152,11 @@ Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path
     std::vector<Open> open;
     std::vector<StoredValue> values;
     auto enter = [&](KeyId key) -> Result {
+      if (key == 0) {  // a view not made yet
+        values.clear();
+        open.push_back({key, {}});
+        return visit(spelled, values);
+      }
       if (const Result listed = storage.ListValues(key, &values); listed != kSuccess) return listed;
       if (const Result stop = visit(spelled, values); stop != kSuccess) return stop;
       open.push_back({key, {}});

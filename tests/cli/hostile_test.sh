@@ -133,7 +133,9 @@ else
   chmod 755 "$work"
   chmod 644 "$work/b.db" "$work/wide.reg"
   run_other() { store=$1; shift; as_other timeout 60 "$tool" --store "$store" "$@" >"$work/out" 2>&1; code=$?; }
-  run_other "$work/b.db" call Corvane.Registry getdword '&H80000001' 'Software\Demo' Count
+  # Another user's HKEY_CURRENT_USER is their own; this one's is below HKEY_USERS.
+  run_other "$work/b.db" call Corvane.Registry getdword '&H80000003' \
+    "S-1-5-21-0-0-0-$(id -u)\\Software\\Demo" Count
   row "a store that cannot be written is read" 0 "Long 42"
   run_other "$work/b.db" reg import "$work/wide.reg"
   row "and refuses writes" 1 "result 5"

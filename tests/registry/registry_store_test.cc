@@ -291,7 +291,7 @@ TEST(RegistryStore, NoValueOutlivesItsKey) {
       {"INSERT INTO vals(key, name, fold, type, data, seq) VALUES(99999, 'v', 'V', 1, x'', 1)", true},
       {"INSERT INTO keys(parent, name, fold) VALUES(99999, 'k', 'K')", true},
       {"UPDATE vals SET key = 99999", true},
-      {"DELETE FROM keys WHERE id = 2", true},  // HKEY_CURRENT_USER, which has subkeys
+      {"DELETE FROM keys WHERE id = 4", true},  // HKEY_USERS, which holds HKEY_CURRENT_USER
   };
   for (const auto& row : rows)
     EXPECT_EQ(sqlite3_exec(raw, row.sql, nullptr, nullptr, nullptr) != SQLITE_OK, row.refused)
@@ -429,6 +429,58 @@ TEST(RegistryStore, RootsAndHandlesAnswerAsWindowsDoes) {
   store->CloseKey(a);
   store->CloseKey(b);
   EXPECT_EQ(store->open_handles(), 0u);
+}
+
+}  // namespace
+}  // namespace corvane::registry
+
+namespace corvane::registry {
+namespace {
+
+// The roots that are views on the platform are views here: what is written through one is
+// read through the key it stands for, and HKEY_CLASSES_ROOT looks in the user's classes first.
+TEST(RegistryStore, ViewsAreTheKeysTheyStandFor) {
+  auto store = RegistryStore::InMemory();
+  const std::string sid = "S-1-5-21-0-0-0-" + std::to_string(::getuid());
+  const struct {
+    Long write_root;
+    std::string write;
+    Long read_root;
+    std::string read;
+  } kRows[] = {
+      {kClassesRoot, "Corvane.A", kLocalMachine, "Software\\Classes\\Corvane.A"},
+      {kLocalMachine, "SOFTWARE\\Classes\\Corvane.B", kClassesRoot, "corvane.b"},
+      {kCurrentUser, "Software\\Classes\\Corvane.C", kClassesRoot, "Corvane.C"},
+      {kCurrentUser, "Software\\X", kUsers, sid + "\\Software\\X"},
+      {kCurrentConfig, "Software\\Y", kLocalMachine,
+       "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Y"},
+      // In both: the user's key is the one HKEY_CLASSES_ROOT reads, and writes through.
+      {kLocalMachine, "Software\\Classes\\Corvane.D", kLocalMachine, "Software\\Classes\\Corvane.D"},
+      {kCurrentUser, "Software\\Classes\\Corvane.D", kClassesRoot, "Corvane.D"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.write);
+    Long key = 0;
+    ASSERT_EQ(store->CreateKey(row.write_root, row.write.c_str(), &key), kSuccess);
+    ASSERT_EQ(SetText(*store, key, "v", row.write), kSuccess);
+    store->CloseKey(key);
+    ASSERT_EQ(store->OpenKeyEx(row.read_root, row.read.c_str(), 0, kKeyRead, &key), kSuccess);
+    EXPECT_EQ(GetText(*store, key, "v"), row.write);
+    store->CloseKey(key);
+  }
+  Long key = 0;
+  ASSERT_EQ(store->CreateKey(kClassesRoot, "Corvane.D", &key), kSuccess);
+  ASSERT_EQ(SetText(*store, key, "w", "through HKCR"), kSuccess);
+  store->CloseKey(key);
+  ASSERT_EQ(store->OpenKeyEx(kCurrentUser, "Software\\Classes\\Corvane.D", 0, kKeyRead, &key),
+            kSuccess);
+  EXPECT_EQ(GetText(*store, key, "w"), "through HKCR");
+  store->CloseKey(key);
+  EXPECT_EQ(store->DeleteKey(kClassesRoot, "Corvane.D"), kSuccess);  // the user's
+  EXPECT_EQ(store->OpenKeyEx(kClassesRoot, "Corvane.D", 0, kKeyRead, &key), kSuccess);
+  EXPECT_EQ(GetText(*store, key, "v"), "Software\\Classes\\Corvane.D");  // the machine's
+  store->CloseKey(key);
+  EXPECT_EQ(store->DeleteKey(kCurrentUser, ""), kAccessDenied);
 }
 
 }  // namespace

@@ -211,16 +211,18 @@ TEST(RegFile, DumpRestoreAndCheckKeepTheWholeStore) {
   EXPECT_NE(report.problems[0].find("parent is gone"), std::string::npos) << report.problems[0];
 }
 
-// A store from before the current fold, holding names that it kept apart and that are one name
-// now, is folded anew once when opened: both of each pair are kept, calls reach the older, and
-// the check names the pair.
+// A store from before the current fold and the views, holding names that it kept apart and
+// that are one name now, and keys of its own for HKEY_CURRENT_USER and HKEY_CLASSES_ROOT, is
+// set right once when opened: the keys move below the views, both of each pair are kept, calls
+// reach the older, and the check names the pair.
 TEST(RegFile, AnOlderStoreIsFoldedAnewLosingNothing) {
   const std::string path = ::testing::TempDir() + "corvane-older-fold";
   std::system(("rm -f '" + path + "'*").c_str());
   {
     auto store = RegistryStore::Open(path);
     ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kSetValue, kLocalMachine, {u"Fold", u"Ключ"},
-                                   {u"Łódź", kRegSz, Utf16Bytes(u"older")}}}),
+                                   {u"Łódź", kRegSz, Utf16Bytes(u"older")}},
+                                  {KeyEdit::Kind::kCreateKey, kCurrentUser, {u"Software"}, {}}}),
               kSuccess);
   }
   // As the older fold left them: "ключ" and "łódź" apart from their capitals.
@@ -233,6 +235,10 @@ TEST(RegFile, AnOlderStoreIsFoldedAnewLosingNothing) {
                          " FROM keys WHERE name = 'Ключ';"
                          "INSERT INTO vals(key, name, fold, type, data, seq) SELECT key, 'łódź',"
                          " 'łódź', 4, x'2A000000', 2 FROM vals WHERE name = 'Łódź';"
+                         "INSERT INTO keys(parent, name, fold) VALUES(2, 'Legacy', 'Legacy'),"
+                         " (2, 'Software', 'Software'), (1, 'Corvane.Old', 'Corvane.Old');"
+                         "INSERT INTO vals(key, name, fold, type, data, seq)"
+                         " VALUES(2, 'lv', 'lv', 4, x'05000000', 1);"
                          "PRAGMA user_version = 2;",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
@@ -254,14 +260,20 @@ TEST(RegFile, AnOlderStoreIsFoldedAnewLosingNothing) {
             kSuccess);
   EXPECT_EQ(values, (std::vector<StoredValue>{{u"Łódź", kRegDword, DwordData(7)},
                                               {u"łódź", kRegDword, DwordData(42)}}));
+  EXPECT_EQ(ListKey(*store, kCurrentUser, {u"legacy"}, nullptr, nullptr, &values), kSuccess);
+  EXPECT_EQ(ListKey(*store, kClassesRoot, {u"Corvane.Old"}, nullptr, nullptr, nullptr), kSuccess);
+  ASSERT_EQ(ListKey(*store, kCurrentUser, {}, nullptr, nullptr, &values), kSuccess);
+  EXPECT_EQ(values, (std::vector<StoredValue>{{u"lv", kRegDword, DwordData(5)}}));
   const StoreReport report = CheckStore(*store);
   EXPECT_TRUE(report.problems.empty());
-  ASSERT_EQ(report.notes.size(), 2u);
-  EXPECT_NE(report.notes[0].find("HKEY_LOCAL_MACHINE\\Fold: the subkeys \"Ключ\" and \"ключ\""),
-            std::string::npos)
-      << report.notes[0];
-  EXPECT_NE(report.notes[1].find("the values \"Łódź\" and \"łódź\""), std::string::npos)
-      << report.notes[1];
+  ASSERT_EQ(report.notes.size(), 3u);
+  std::string notes;
+  for (const std::string& note : report.notes)
+    notes += note + "\n";
+  for (const char* pair : {"HKEY_LOCAL_MACHINE\\Fold: the subkeys \"Ключ\" and \"ключ\"",
+                           "the values \"Łódź\" and \"łódź\"",
+                           ": the subkeys \"Software\" and \"Software\""})
+    EXPECT_NE(notes.find(pair), std::string::npos) << pair << "\n" << notes;
 }
 
 }  // namespace
