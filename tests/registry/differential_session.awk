@@ -19,12 +19,13 @@ function repeat(text, n,    out) {
 # now and then many levels. Paths stay under 260 characters: Wine's ANSI opens refuse a longer
 # subkey (it converts it in the thread's fixed buffer), which the platform's registry takes.
 function path(    p, depth, i, next_) {
+  # (relative to the root's own prefix, which adds at most 61 characters)
   if (used > 0 && rnd(10) < 6) return paths[rnd(used)]
   p = base
   depth = rnd(10) == 0 ? 12 + rnd(8) : 1 + rnd(3)
   for (i = 0; i < depth; ++i) {
     next_ = p "\\" (rnd(20) == 0 ? "Missing" : pick(keys))
-    if (length(next_) < 260) p = next_
+    if (length(next_) < 199) p = next_
   }
   if (p == base) p = p "\\x"
   paths[used++] = p
@@ -44,15 +45,26 @@ function number() {
 BEGIN {
   state = seed % 2147483646 + 1
   for (i = 0; i < 5; ++i) rnd(1)
-  base = "Software\\Corvane Differential\\S" seed
+  # Each root's key for the session: the same keys are reached through a view and through the
+  # key it stands for (HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE\Software\Classes, and so on).
+  own = "Corvane Differential\\S" seed
+  base = own
   keys = "Ab|aB|AB|Été|ÉTÉ|été|Žena|ŽENA|žena|Œuvre|œUVRE|ÿes|ŸES|Ключ|ΣΟΦΙΑ|Ab |x|x.y|" \
          repeat("n", 200)
   names = "|Nm|NM|nm|Ž|ž|Œ|œ|Ÿ|ÿ|É|é|Nm |Пароль|v" repeat("w", 300)
   print "long = " quoted(repeat("z", 300))
   for (call = 0; call < 60; ++call) {
-    root = rnd(4) == 0 ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER"
-    handle = root == "HKEY_LOCAL_MACHINE" ? "&H80000002" : "&H80000001"
-    p = path()
+    r = rnd(8)
+    if (r < 4) { root = "HKEY_CURRENT_USER"; handle = "&H80000001"; prefix = "Software\\" }
+    else if (r == 4) { root = "HKEY_CLASSES_ROOT"; handle = "&H80000000"; prefix = "" }
+    else if (r == 5) { root = "HKEY_CURRENT_CONFIG"; handle = "&H80000005"; prefix = "Software\\" }
+    else {
+      root = "HKEY_LOCAL_MACHINE"
+      handle = "&H80000002"
+      prefix = pick("Software\\|Software\\Classes\\|" \
+                    "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\")
+    }
+    p = prefix path()
     name = quoted(pick(names))
     kind = rnd(15)
     if (kind == 0) print "Registry.savekey " handle ", " quoted(p)

@@ -4,7 +4,8 @@
 # write-back the two print must be the same.
 #   differential_test.sh NATIVE_TOOL WINE WINDOWS_TOOL [FIRST LAST]
 # The seeds FIRST..LAST (default 1..8) each make one session of 60 calls, under a key of its own
-# below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE: names in several scripts and in mixed case,
+# below each root, reached also through the views (HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG) and
+# through the keys they stand for: names in several scripts and in mixed case,
 # trailing blanks, long names, deep paths, missing keys and values, values read as the wrong
 # type. A longer run: the same with 1 200.
 native=$1
@@ -16,6 +17,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$wine" --can-run >/dev/null 2>&1 || exit 77
+
+# Removes every session's keys from Wine's registry.
+clean() {
+  for key in 'HKCU\Software' 'HKLM\Software' 'HKCR' \
+             'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software'; do
+    "$wine" reg delete "$key\Corvane Differential" /f >/dev/null 2>&1
+  done
+}
 
 # session SEED: the calls of one session, as the tool's shell takes them.
 session() {
@@ -30,7 +39,7 @@ while [ "$seed" -le "$last" ]; do
   CORVANE_REGISTRY="$work/store-$seed.db" "$native" shell <"$work/session.txt" \
     >"$work/native.out" 2>"$work/native.err"
   echo "exit $?" >>"$work/native.out"
-  for root in HKCU HKLM; do "$wine" reg delete "$root\\Software\\Corvane Differential" /f >/dev/null 2>&1; done
+  clean
   "$wine" "$windows" shell <"$work/session.txt" >"$work/windows.out" 2>"$work/windows.err"
   echo "exit $?" >>"$work/windows.out"
   for side in native windows; do
@@ -44,6 +53,6 @@ while [ "$seed" -le "$last" ]; do
   fi
   seed=$((seed + 1))
 done
-for root in HKCU HKLM; do "$wine" reg delete "$root\\Software\\Corvane Differential" /f >/dev/null 2>&1; done
+clean
 echo "seeds $first..$last: $calls calls, $failed sessions differing"
 [ "$failed" -eq 0 ]
