@@ -37,4 +37,12 @@ std::unique_ptr<Caller> MakeCaller(std::string& why);
 std::string FailureText(int32_t status, int32_t error_number, const std::string& description,
                         int arg_error);
 
+// `text` (UTF-8) with its control characters written out, C0 and DEL as \xHH and C1 as
+// \u00HH, so that printing a name or a datum cannot steer the terminal.
+std::string Printable(std::string_view text);
+
+// Why the file at `path` (UTF-8) cannot be read as the tool's input: "no such file", "it is a
+// folder", "it is not a regular file", or the system's reason; "" when it can.
+std::string InputFileProblem(const std::string& path);
+
 }  // namespace corvane::cli

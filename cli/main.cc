@@ -7,6 +7,7 @@
 // Exit status: 0 success, 1 a call or statement failed, 2 a bad command line.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -73,9 +74,11 @@ int RunShell(const std::string& file) {
   }
   Shell shell(*caller, stdout, stderr);
   if (file.empty() && InteractiveInput()) return RunInteractive(shell) == 0 ? 0 : 1;
-  std::FILE* in = file.empty() ? stdin : std::fopen(file.c_str(), "rb");
+  const std::string problem = file.empty() ? "" : InputFileProblem(file);
+  std::FILE* in = file.empty() ? stdin : problem.empty() ? std::fopen(file.c_str(), "rb") : nullptr;
   if (in == nullptr) {
-    std::fprintf(stderr, "corvane: cannot read %s\n", file.c_str());
+    std::fprintf(stderr, "corvane: cannot read %s: %s\n", file.c_str(),
+                 problem.empty() ? "it cannot be opened" : problem.c_str());
     return 1;
   }
   const int failures = shell.RunAll(in);
@@ -106,6 +109,10 @@ CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // A file past the size limit is a write that fails (and is said), not a killed tool.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
 
   CLI::App app{"corvane: calls the Corvane classes and looks into the registry store", "corvane"};
@@ -142,13 +149,8 @@ int main(int argc, char** argv) {
     return Usage(app, e.what());
   }
 
-  if (!store.empty()) {
-    std::string why;
-    if (!SelectStore(store, why)) {
-      std::fprintf(stderr, "corvane: %s\n", why.c_str());
-      return 2;
-    }
-  }
+  const bool for_classes = call->parsed() || shell->parsed();
+  if (const int status = UseStore(store, for_classes); status != 0) return status;
   if (call->parsed()) return RunCall(class_name, method_name, call_args);
   if (shell->parsed()) return RunShell(script);
   for (CLI::App* sub : reg_app->get_subcommands())

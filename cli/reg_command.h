@@ -17,8 +17,11 @@ struct RegRequest {
 // Runs the request on the store in use; the process's exit status (0, 1 failed, 2 usage).
 int RunReg(const RegRequest& request);
 
-// Makes the store at `path` the registry of this process. False, with `why`, where there is no
-// store to choose (Windows).
-bool SelectStore(const std::string& path, std::string& why);
+// Chooses the store for what follows: the file `path`, or (when empty) the default one
+// (CORVANE_REGISTRY, else the user's own). With `for_classes` (call, shell) it is the process's
+// registry at once and must be usable. 0, or the exit status after saying why: 1 for a store
+// that is a folder, a device or unreadable, or that cannot be used; 2 for --store on a build
+// whose registry is the system's (Windows).
+int UseStore(const std::string& path, bool for_classes);
 
 }  // namespace corvane::cli

@@ -1,9 +1,15 @@
 // `corvane reg` on the embedded store.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
 
+#include "cli/caller.h"
 #include "cli/reg_command.h"
 #include "regtool/reg_file.h"
 #include "regtool/regedit_view.h"
@@ -28,10 +34,7 @@ std::string& ChosenPath() {
 
 RegistryStore& Store() {
   std::unique_ptr<RegistryStore>& store = ChosenStore();
-  if (!store) {
-    ChosenPath() = RegistryStore::DefaultPath();
-    store = RegistryStore::Open(ChosenPath());
-  }
+  if (!store) store = RegistryStore::Open(ChosenPath());
   return *store;
 }
 
@@ -56,11 +59,11 @@ void ShowKey(const std::vector<String>& path, const std::vector<registry::Stored
   const size_t depth = path.size() - top;
   const std::string indent(2 * std::min(depth, registry::kMaxDepth), ' ');
   std::printf("%s%s\n", indent.c_str(),
-              depth == 0 ? Joined(path).c_str() : rt::ToUtf8(path.back()).c_str());
+              Printable(depth == 0 ? Joined(path) : rt::ToUtf8(path.back())).c_str());
   size_t width = 9;  // "(Default)"
   bool has_default = false;
   for (const auto& value : values) {
-    width = std::max(width, rt::ToUtf8(value.name).size());
+    width = std::max(width, Printable(rt::ToUtf8(value.name)).size());
     has_default = has_default || value.name.empty();
   }
   auto line = [&](const std::string& name, const std::string& type, const std::string& data) {
@@ -69,8 +72,8 @@ void ShowKey(const std::vector<String>& path, const std::vector<registry::Stored
   };
   if (!has_default) line("(Default)", "REG_SZ", "(value not set)");
   for (const auto& value : values)
-    line(value.name.empty() ? "(Default)" : rt::ToUtf8(value.name),
-         registry::TypeName(value.type), registry::ShownData(value));
+    line(value.name.empty() ? "(Default)" : Printable(rt::ToUtf8(value.name)),
+         registry::TypeName(value.type), Printable(registry::ShownData(value)));
 }
 
 // Shows the key `path` below `root` and every key below it, as they are walked.
@@ -117,6 +120,18 @@ int ShowAction(RegistryStore& store, const RegRequest& request) {
   return 0;
 }
 
+// What a store's path is, for a command that would open it: "" when it is a file (or missing);
+// else why it cannot be a store.
+std::string StoreFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? "" : std::strerror(errno);
+  if (S_ISLNK(st.st_mode)) return "";  // the store refuses it, and says so
+  if (S_ISDIR(st.st_mode)) return "it is a folder";
+  if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+  if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+  return "";
+}
+
 int ExportAction(RegistryStore& store, const RegRequest& request) {
   Long root = 0;
   std::vector<String> path;
@@ -145,10 +160,11 @@ int ExportAction(RegistryStore& store, const RegRequest& request) {
     std::fprintf(stderr, "corvane reg: %s\n", why.c_str());
     return 1;
   }
-  std::ofstream out(request.file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) return Failed("cannot write " + request.file, 0);
+  if (!registry::ReplaceFile(request.file, bytes, &why)) {
+    std::fprintf(stderr, "corvane reg: cannot write %s: %s; it is as it was\n",
+                 request.file.c_str(), why.c_str());
+    return 1;
+  }
   std::printf("exported %zu key%s to %s\n", keys.size(), keys.size() == 1 ? "" : "s",
               request.file.c_str());
   return 0;
@@ -156,7 +172,10 @@ int ExportAction(RegistryStore& store, const RegRequest& request) {
 
 int ImportAction(RegistryStore& store, const RegRequest& request) {
   std::string bytes;
-  if (!ReadFile(request.file, &bytes)) return Failed("cannot read " + request.file, 2);
+  if (!ReadFile(request.file, &bytes)) {
+    std::fprintf(stderr, "corvane reg: cannot read %s\n", request.file.c_str());
+    return 1;
+  }
   std::vector<registry::KeyEdit> edits;
   registry::RegFileError error;
   if (!registry::ParseRegFile(bytes, &edits, &error)) {
@@ -172,15 +191,20 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
 
 int DumpAction(RegistryStore& store, const RegRequest& request) {
   if (const Result r = registry::DumpStore(store, request.file); r != 0)
-    return Failed("cannot dump to " + request.file, r);
+    return Failed("cannot dump to " + request.file + "; " +
+                      (::access(request.file.c_str(), F_OK) == 0 ? request.file + " is as it was"
+                                                                   : "nothing was written"),
+                  r);
   std::printf("dumped the store to %s\n", request.file.c_str());
   return 0;
 }
 
-// The exit status of a restore from `request.file` that failed with `r`.
+// The exit status of a restore from `request.file` that failed with `r`: the store is as it
+// was, where it was.
 int RestoreFailed(const RegRequest& request, Result r) {
-  return Failed(r == 1015 ? request.file + " is not a sound store; nothing changed"
-                          : "cannot restore from " + request.file,
+  return Failed((r == 1015 ? request.file + " is not a sound store"
+                           : "cannot restore from " + request.file) +
+                    "; the store " + ChosenPath() + " is as it was",
                 r);
 }
 
@@ -192,8 +216,8 @@ int RestoreDamaged(const RegRequest& request) {
   std::string kept;
   if (const Result r = registry::ReplaceDamagedStore(ChosenPath(), request.file, &kept); r != 0)
     return RestoreFailed(request, r);
-  std::printf("restored the store from %s; the damaged store is kept as %s\n",
-              request.file.c_str(), kept.c_str());
+  std::printf("restored the store %s from %s; the damaged store is kept as %s\n",
+              ChosenPath().c_str(), request.file.c_str(), kept.c_str());
   return 0;
 }
 
@@ -201,14 +225,14 @@ int RestoreAction(RegistryStore& store, const RegRequest& request) {
   if (!registry::CheckStore(store).problems.empty()) return RestoreDamaged(request);
   if (const Result r = registry::RestoreStore(store, request.file); r != 0)
     return RestoreFailed(request, r);
-  std::printf("restored the store from %s\n", request.file.c_str());
+  std::printf("restored the store %s from %s\n", ChosenPath().c_str(), request.file.c_str());
   return 0;
 }
 
 int CheckAction(RegistryStore& store, const RegRequest&) {
   const registry::StoreReport report = registry::CheckStore(store);
   for (const std::string& note : report.notes)
-    std::printf("%s\n", note.c_str());
+    std::printf("%s\n", Printable(note).c_str());
   for (const std::string& problem : report.problems)
     std::printf("problem: %s\n", problem.c_str());
   std::printf("%s: %lld keys, %lld values\n", report.problems.empty() ? "sound" : "damaged",
@@ -218,14 +242,37 @@ int CheckAction(RegistryStore& store, const RegRequest&) {
 
 }  // namespace
 
-bool SelectStore(const std::string& path, std::string&) {
-  ChosenPath() = path;
-  ChosenStore() = RegistryStore::Open(path);
+int UseStore(const std::string& path, bool for_classes) {
+  ChosenPath() = path.empty() ? RegistryStore::DefaultPath() : path;
+  if (const std::string problem = StoreFileProblem(ChosenPath()); !problem.empty()) {
+    std::fprintf(stderr, "corvane: the registry store %s cannot be used: %s\n",
+                 ChosenPath().c_str(), problem.c_str());
+    return 1;
+  }
+  if (!for_classes) return 0;  // reg opens it for its action
+  ChosenStore() = RegistryStore::Open(ChosenPath());
   registry::InstallRegistry(ChosenStore().get());
-  return true;
+  if (const Result health = ChosenStore()->health(); health != 0) {
+    std::fprintf(stderr, "corvane: the registry store %s cannot be used (result %d)\n",
+                 ChosenPath().c_str(), static_cast<int>(health));
+    return 1;
+  }
+  return 0;
 }
 
 int RunReg(const RegRequest& request) {
+  // Only the commands that write make a store; the others look at one that is there.
+  const bool writes = request.action == "import" || request.action == "restore";
+  if (!writes && ::access(ChosenPath().c_str(), F_OK) != 0) {
+    std::fprintf(stderr, "corvane reg: no store at %s\n", ChosenPath().c_str());
+    return 1;
+  }
+  if (writes)
+    if (const std::string problem = InputFileProblem(request.file); !problem.empty()) {
+      std::fprintf(stderr, "corvane reg: cannot read %s: %s\n", request.file.c_str(),
+                   problem.c_str());
+      return 1;
+    }
   RegistryStore& store = Store();
   if (request.action == "restore" && store.health() == 1015) return RestoreDamaged(request);
   if (store.health() != 0) return Failed("the store cannot be used", store.health());

@@ -13,9 +13,11 @@ int RunReg(const RegRequest&) {
   return 2;
 }
 
-bool SelectStore(const std::string&, std::string& why) {
-  why = "this build uses the Windows registry; --store is for the Linux build";
-  return false;
+int UseStore(const std::string& path, bool) {
+  if (path.empty()) return 0;
+  std::fputs("corvane: this build uses the Windows registry; --store is for the Linux build\n",
+             stderr);
+  return 2;
 }
 
 }  // namespace corvane::cli

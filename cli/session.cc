@@ -118,14 +118,14 @@ bool Shell::Call(std::string_view target, std::string_view arguments,
   const size_t dot = target.rfind('.');
   const server::ClassInfo* cls = FindClassNamed(target.substr(0, dot));
   if (cls == nullptr) {
-    std::fprintf(Err(), "line %d: no class called %.*s\n", line_, static_cast<int>(dot),
-                 target.data());
+    std::fprintf(Err(), "line %d: no class called %s\n", line_,
+                 Printable(target.substr(0, dot)).c_str());
     return false;
   }
   const server::MethodInfo* method = server::FindMethod(*cls, target.substr(dot + 1));
   if (method == nullptr) {
-    std::fprintf(Err(), "line %d: %s has no method %.*s\n", line_, cls->prog_id,
-                 static_cast<int>(target.size() - dot - 1), target.data() + dot + 1);
+    std::fprintf(Err(), "line %d: %s has no method %s\n", line_, cls->prog_id,
+                 Printable(target.substr(dot + 1)).c_str());
     return false;
   }
   arguments = Trim(arguments);
@@ -200,10 +200,10 @@ bool Shell::Run(const std::string& raw, bool* leave) {
       return true;
     }
     if (word.find('.') != std::string_view::npos) return Call(word, rest, nullptr);
-    std::fprintf(Err(), "line %d: not a statement: %.*s (try help)\n", line_,
-                 static_cast<int>(line.size()), line.data());
+    std::fprintf(Err(), "line %d: not a statement: %s (try help)\n", line_,
+                 Printable(line).c_str());
   } catch (const SyntaxError& error) {
-    std::fprintf(Err(), "line %d: %s\n", line_, error.what());
+    std::fprintf(Err(), "line %d: %s\n", line_, Printable(error.what()).c_str());
   } catch (const std::bad_alloc&) {
     std::fprintf(Err(), "line %d: Out of memory (runtime error 7)\n", line_);
   }

@@ -2,7 +2,9 @@
 #include "registry/key_storage_sqlite.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -378,8 +380,7 @@ Result SqliteStorage::Failed(int rc) {
   return result;
 }
 
-// The file's name as an SQLite URI path.
-static std::string UriPath(const std::string& path) {
+std::string UriPath(const std::string& path) {
   std::string uri;
   for (const char c : path) {
     if (c == '%' || c == '?' || c == '#') {
@@ -394,15 +395,45 @@ static std::string UriPath(const std::string& path) {
   return uri;
 }
 
+// Whether no other user can reach the store: the file and its side files (write-ahead log,
+// shared memory, journal) are this user's own, no symbolic link and no file that others can
+// write; the folder is one that others cannot write, or a sticky one (where no one else can
+// replace this user's files). A reason to refuse, or "".
+static std::string WhoElseCanReach(const std::string& path, const std::string& folder) {
+  const uid_t me = ::geteuid();
+  auto owner = [](uid_t uid) {
+    const passwd* pw = ::getpwuid(uid);
+    return (pw != nullptr ? std::string(pw->pw_name) + " " : std::string()) + "(uid " +
+           std::to_string(uid) + ")";
+  };
+  for (const char* side : {"", "-wal", "-shm", "-journal"}) {
+    const std::string file = path + side;
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode)) return file + " is a symbolic link";
+    if (!S_ISREG(st.st_mode)) return file + " is not a regular file";
+    if (st.st_uid != me) return file + " belongs to user " + owner(st.st_uid) + ", not to you";
+    if ((st.st_mode & 022) != 0) return file + " can be written by other users";
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0)
+    return "its folder " + folder + " can be written by other users; keep the store in a folder of your own";
+  return "";
+}
+
 // Opens the connection; the file is set up by the first call (SetUp). A file, or a folder, that
-// this process cannot write is opened for reading: readers work, writers answer 5.
+// this process cannot write is opened for reading: readers work, writers answer 5. A store that
+// another user could reach (WhoElseCanReach) is refused with 5, and never followed through a
+// symbolic link.
 Result SqliteStorage::Connect() {
-  // A new file is made private first; SQLite then takes it as an empty database.
-  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0) ::close(fd);
   const size_t slash = path_.rfind('/');
   const std::string folder =
       slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+  if (const std::string why = WhoElseCanReach(path_, folder); !why.empty())
+    return Refuse(kAccessDenied, why.c_str());
+  // A new file is made private first; SQLite then takes it as an empty database.
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
   read_only_ = ::access(path_.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0;
   return OpenConnection(false);
 }
@@ -417,9 +448,12 @@ Result SqliteStorage::OpenConnection(bool immutable) {
     const std::string uri =
         "file:" + UriPath(path_) + (immutable ? "?mode=ro&immutable=1" : "?mode=ro");
     rc = sqlite3_open_v2(uri.c_str(), db_.put(),
-                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX, nullptr);
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX |
+                             SQLITE_OPEN_NOFOLLOW,
+                         nullptr);
   } else {
-    rc = sqlite3_open_v2(path_.c_str(), db_.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+    rc = sqlite3_open_v2(path_.c_str(), db_.put(),
+                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,
                          nullptr);
   }
   sqlite3* db = db_.get();

@@ -33,6 +33,8 @@ using UniqueStmt = UniqueResource<sqlite3_stmt*, sqlite_detail::FinalizeStmt>;
 
 // The result code for a SQLite failure code.
 Result ResultOfSqlite(int code);
+// A file's name as the path of an SQLite URI ("file:" + UriPath(name) + "?...").
+std::string UriPath(const std::string& path);
 
 // A seam for failure injection: when set, every SQLite step and transaction statement of every
 // store first calls `fault` with the statement's SQL; a non-zero answer (SQLITE_BUSY,

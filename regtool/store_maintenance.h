@@ -33,18 +33,21 @@ using KeyVisitor =
 // beyond the registry's limits gives 87.
 [[nodiscard]] Result ApplyEdits(RegistryStore& store, const std::vector<KeyEdit>& edits);
 
-// A consistent copy of the whole store file in `file` (replaced if it exists), taken while the
-// store may be in use.
+// A consistent copy of the whole store file in `file`, taken while the store may be in use: one
+// file (no log beside it), private to this user, made beside `file` and renamed over it only
+// once it is complete and on disk. A failure leaves `file` as it was.
 [[nodiscard]] Result DumpStore(RegistryStore& store, const std::string& file);
-// Replaces the whole store with the copy in `file`, after checking that the copy is a sound
-// store (1015 otherwise, and nothing changes). Handles open in this process are closed; other
+// Replaces the whole store with the copy in `file` (read as it is, without any log beside it),
+// after checking that the copy is a sound store (1015 otherwise, and nothing changes). The
+// store takes the copy in one transaction: all of it, or nothing. Handles open in this process are closed; other
 // processes should not be using the store meanwhile.
 [[nodiscard]] Result RestoreStore(RegistryStore& store, const std::string& file);
 
 // Puts the sound copy in `file` in place of the damaged store file at `path`, which no
-// program may have open: the damaged file (with its log) is kept beside it, renamed to
-// `path`.damaged (.damaged.2 and on when that is taken), which `kept_as` names. 1015 when the
-// copy is not a sound store; nothing changes then.
+// program may have open. The new store is made complete beside it first; only then is the
+// damaged file (with its log) moved aside, to `path`.damaged (.damaged.2 and on when that is
+// taken), which `kept_as` names, and the new one put in its place. A failure at any step leaves
+// the damaged store where it was. 1015 when the copy is not a sound store.
 [[nodiscard]] Result ReplaceDamagedStore(const std::string& path, const std::string& file,
                                          std::string* kept_as);
 
@@ -58,5 +61,9 @@ struct StoreReport {
 // reachable from a root, every value in a key, names and folded names agreeing, names and data
 // within the registry's limits.
 StoreReport CheckStore(RegistryStore& store);
+
+// Writes `bytes` to `file` whole or not at all: a private file (0600) beside it, flushed to
+// disk, then renamed over `file`. False, with the reason in `why`, leaves `file` as it was.
+bool ReplaceFile(const std::string& file, std::string_view bytes, std::string* why);
 
 }  // namespace corvane::registry

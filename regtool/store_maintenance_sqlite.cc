@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "registry/key_storage_sqlite.h"
@@ -16,6 +17,7 @@ namespace corvane::registry {
 namespace {
 
 constexpr Result kRegistryCorrupt = 1015;
+constexpr Result kRegistryIoFailed = 1016;
 
 // Runs `sql` and gives its first column of every row as text (a failure as one row).
 std::vector<std::string> Rows(sqlite3* db, const char* sql) {
@@ -201,24 +203,86 @@ int Copy(sqlite3* from, sqlite3* to) {
   return rc == SQLITE_DONE ? finished : rc;
 }
 
-// Opens `file`, a copy of a store, for reading: 2 when it cannot be opened, 1015 when it is not
-// a sound store.
+// Opens `file`, a copy of a store, for reading as it is (no log beside it is read, no lock is
+// taken, so a copy in a folder that cannot be written opens too): 2 when it cannot be opened,
+// 1015 when it is not a sound store.
 Result OpenSoundCopy(const std::string& file, UniqueDb* source) {
-  if (sqlite3_open_v2(file.c_str(), source->put(), SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+  const std::string uri = "file:" + UriPath(file) + "?immutable=1";
+  if (sqlite3_open_v2(uri.c_str(), source->put(), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK)
     return kFileNotFound;
   return CheckDatabase(source->get()).problems.empty() ? kSuccess : kRegistryCorrupt;
 }
 
-// Copies `from` into `file`, made anew for this user alone; 5 when `file` is there already or
-// cannot be made.
-Result CopyToNewFile(sqlite3* from, const std::string& file) {
-  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return kAccessDenied;
+// A private new file beside `file` (mode 0600, made here, no link followed): its name, or ""
+// when it cannot be made.
+std::string NewFileBeside(const std::string& file) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = file + ".new-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(attempt);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      return name;
+    }
+    if (errno != EEXIST) return "";
+  }
+  return "";
+}
+
+void RemoveFile(const std::string& file) {
+  for (const char* side : {"", "-journal", "-wal", "-shm"})
+    ::unlink((file + side).c_str());
+}
+
+// Flushes `file` to disk.
+bool Flush(const std::string& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
   ::close(fd);
+  return flushed;
+}
+
+// Puts the complete `made` in the place of `file`: flushed, renamed over it, and the folder
+// flushed. False leaves `file` as it was and removes `made`.
+bool PutInPlace(const std::string& made, const std::string& file) {
+  if (!Flush(made) || ::rename(made.c_str(), file.c_str()) != 0) {
+    RemoveFile(made);
+    return false;
+  }
+  const size_t slash = file.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+  return true;
+}
+
+// Copies `from` into the empty file `file` as one file with no log beside it.
+Result CopyInto(sqlite3* from, const std::string& file) {
   UniqueDb copy;
-  int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
+                           nullptr);
   if (rc == SQLITE_OK) rc = Copy(from, copy.get());
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(copy.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
   return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
+}
+
+// Makes a copy of `from` beside `file` and puts it in place of `file`; a failure leaves
+// `file` as it was.
+Result CopyToFile(sqlite3* from, const std::string& file) {
+  const std::string made = NewFileBeside(file);
+  if (made.empty()) return kAccessDenied;
+  if (const Result r = CopyInto(from, made); r != kSuccess) {
+    RemoveFile(made);
+    return r;
+  }
+  return PutInPlace(made, file) ? kSuccess : kRegistryIoFailed;
 }
 
 // Runs `work` on the store's SQLite file as one call of the store; 87 for a store that is not
@@ -234,8 +298,7 @@ Result OnFile(RegistryStore& store, const std::function<Result(SqliteStorage&)>&
 
 Result DumpStore(RegistryStore& store, const std::string& file) {
   return OnFile(store, [&](SqliteStorage& sqlite) -> Result {
-    ::unlink(file.c_str());
-    return CopyToNewFile(sqlite.connection(), file);
+    return CopyToFile(sqlite.connection(), file);
   });
 }
 
@@ -255,14 +318,34 @@ Result RestoreStore(RegistryStore& store, const std::string& file) {
 Result ReplaceDamagedStore(const std::string& path, const std::string& file, std::string* kept_as) {
   UniqueDb source;
   if (const Result r = OpenSoundCopy(file, &source); r != kSuccess) return r;
+  const std::string made = NewFileBeside(path);
+  if (made.empty()) return kAccessDenied;
+  if (const Result r = CopyInto(source.get(), made); r != kSuccess) {
+    RemoveFile(made);
+    return r;
+  }
   std::string kept = path + ".damaged";
   for (int n = 2; ::access(kept.c_str(), F_OK) == 0; ++n)
     kept = path + ".damaged." + std::to_string(n);
-  if (::rename(path.c_str(), kept.c_str()) != 0 && errno != ENOENT) return kAccessDenied;
-  for (const char* log : {"-wal", "-shm"})
-    if (::rename((path + log).c_str(), (kept + log).c_str()) != 0 && errno != ENOENT)
+  // The damaged store and its logs go aside together, or (on a failure) come back together.
+  std::vector<const char*> moved;
+  auto put_back = [&] {
+    for (const char* side : moved)
+      ::rename((kept + side).c_str(), (path + side).c_str());
+  };
+  for (const char* side : {"", "-wal", "-shm"}) {
+    if (::rename((path + side).c_str(), (kept + side).c_str()) == 0) {
+      moved.push_back(side);
+    } else if (errno != ENOENT) {
+      put_back();
+      RemoveFile(made);
       return kAccessDenied;
-  if (const Result r = CopyToNewFile(source.get(), path); r != kSuccess) return r;
+    }
+  }
+  if (!PutInPlace(made, path)) {
+    put_back();
+    return kRegistryIoFailed;
+  }
   *kept_as = kept;
   return kSuccess;
 }
@@ -275,6 +358,34 @@ StoreReport CheckStore(RegistryStore& store) {
   });
   if (result != kSuccess) return {{"the store cannot be used"}, {}, 0, 0};
   return report;
+}
+
+bool ReplaceFile(const std::string& file, std::string_view bytes, std::string* why) {
+  const std::string made = NewFileBeside(file);
+  if (made.empty()) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  const int fd = ::open(made.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  size_t written = 0;
+  while (fd >= 0 && written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (written < bytes.size()) {
+    *why = std::strerror(error != 0 ? error : EIO);
+    RemoveFile(made);
+    return false;
+  }
+  if (!PutInPlace(made, file)) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace corvane::registry

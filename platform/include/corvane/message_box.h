@@ -2,9 +2,9 @@
 // returns when it has been acknowledged.
 //
 // Windows: MessageBoxA on the caller's thread (a modal loop that can re-enter the component).
-// POSIX: when standard input and standard error are both a terminal, the prompt on the
-// controlling terminal, waiting for Enter; otherwise the prompt on standard error, returning at
-// once. Hosts and tests install their own.
+// POSIX: the prompt on standard error, returning at once; a library never waits for its host's
+// input. Hosts and tests install their own (the corvane tool's interactive shell waits for
+// Enter on the terminal).
 #pragma once
 
 #include "corvane/export.h"
