@@ -1,0 +1,102 @@
+#!/bin/sh
+# The store's files and the tool's file arguments, one row each: a folder, a missing file or a
+# device as an argument, a disk that fills up (ulimit -f), a symbolic link, a folder others can
+# write, a side file planted by another user, and a missing store. Each row gives the command's
+# exit status, what it says, and the state the files must be in afterwards.
+#   store_files_test.sh TOOL
+tool=$1
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'rm -rf "$work"' EXIT
+status=0
+s=$work/s.db
+tool_on() { timeout 60 "$tool" --store "$@"; }
+
+# row NAME STATUS PATTERN CHECK: runs the command in $cmd (sh syntax, output to $work/out),
+# then expects its status, its output, and the shell test CHECK to hold.
+row() {
+  sh -c "$cmd" >"$work/out" 2>&1
+  code=$?
+  if [ "$code" -ne "$2" ] || ! grep -q -- "$3" "$work/out" || ! sh -c "$4"; then
+    echo "FAIL: $1: exit $code (expected $2, '$3', and [$4]); output:"
+    sed 's/^/    /' "$work/out"
+    status=1
+  else
+    echo "ok: $1"
+  fi
+}
+export tool work s
+tool_on "$s" call Corvane.Registry SaveDword '&H80000001' 'Software\Demo' Count 42 >/dev/null
+i=0; while [ $i -lt 400 ]; do printf '"v%d"="%0500d"\n' $i 0; i=$((i + 1)); done |
+  { printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Big]\n'; cat; } >"$work/big.reg"
+tool_on "$s" reg import "$work/big.reg" >/dev/null
+echo "an old backup" >"$work/backup" && echo "an old export" >"$work/export.reg"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Esc]\n"\033[31mred"="\033]0;title\007"\n' >"$work/esc.reg"
+mkdir -p "$work/ro" && tool_on "$s" reg dump "$work/ro/copy.db" >/dev/null && chmod 555 "$work/ro"
+
+cmd='"$tool" --store "$s" reg import "$work"'
+row "a folder to import" 1 "cannot read .*: it is a folder" true
+cmd='"$tool" --store "$s" shell "$work"'
+row "a folder as a session" 1 "cannot read .*: it is a folder" true
+cmd='"$tool" --store "$s" reg restore "$work/none.db"'
+row "a missing copy to restore" 1 "none.db: no such file" '"$tool" --store "$s" reg check >/dev/null'
+cmd='"$tool" --store "$work" reg show'
+row "a folder as the store" 1 "cannot be used: it is a folder" true
+cmd='CORVANE_REGISTRY=/dev/null "$tool" call Corvane.Registry getdword 0 x y'
+row "a device as the store" 1 "not a regular file" true
+cmd='"$tool" --store "$work/missing.db" reg check'
+row "check of a missing store" 1 "no store at .*missing.db" '[ ! -e "$work/missing.db" ]'
+cmd='"$tool" --store "$work/missing.db" reg export HKCU "$work/x.reg"'
+row "export of a missing store" 1 "no store at" '[ ! -e "$work/missing.db" ] && [ ! -e "$work/x.reg" ]'
+cmd='ulimit -f 100; "$tool" --store "$s" reg dump "$work/backup"'
+row "a dump that fills the disk" 1 "backup is as it was" \
+  'grep -qx "an old backup" "$work/backup" && ! ls "$work"/backup.new-* 2>/dev/null'
+cmd='ulimit -f 100; "$tool" --store "$s" reg export HKCU "$work/export.reg"'
+row "an export that fills the disk" 1 "it is as it was" 'grep -qx "an old export" "$work/export.reg"'
+cmd='"$tool" --store "$s" reg dump "$work/backup" && "$tool" --store "$s" reg export HKCU "$work/export.reg"'
+row "a dump and an export are private, one file each" 0 "exported" \
+  '[ "$(stat -c %a "$work/backup" "$work/export.reg" | sort -u)" = 600 ] && [ ! -e "$work/backup-wal" ]'
+cmd='cp "$s" "$work/d.db" && truncate -s 12288 "$work/d.db" && cp "$work/d.db" "$work/d.orig" &&
+     ulimit -f 80 && "$tool" --store "$work/d.db" reg restore "$work/backup"'
+row "a restore of a damaged store that fills the disk" 1 "the store .*d.db is as it was" \
+  'cmp -s "$work/d.db" "$work/d.orig" && [ ! -e "$work/d.db.damaged" ]'
+cmd='"$tool" --store "$work/d.db" reg restore "$work/backup"'
+row "and with room" 0 "damaged store is kept as .*d.db.damaged" \
+  'cmp -s "$work/d.db.damaged" "$work/d.orig" && "$tool" --store "$work/d.db" reg check'
+cmd='"$tool" --store "$work/r.db" reg restore "$work/ro/copy.db" &&
+     "$tool" --store "$work/r.db" call Corvane.Registry getdword "&H80000001" "Software\\Demo" Count'
+row "a restore from a folder that cannot be written" 0 "Long 42" '[ ! -e "$work/ro/copy.db-wal" ]'
+cmd='echo keep >"$work/other" && chmod 644 "$work/other" && ln -s "$work/other" "$work/link.db" &&
+     "$tool" --store "$work/link.db" call Corvane.Registry SaveDword "&H80000001" x y 1'
+row "a symbolic link as the store" 1 "link.db is a symbolic link" \
+  'grep -qx keep "$work/other" && [ "$(stat -c %a "$work/other")" = 644 ]'
+cmd='mkdir -m 777 "$work/shared" && chmod 777 "$work/shared" &&
+     "$tool" --store "$work/shared/s.db" call Corvane.Registry SaveDword "&H80000001" x y 1'
+row "a folder that others can write" 1 "shared can be written by other users" \
+  '[ ! -e "$work/shared/s.db" ]'
+cmd='"$tool" --store "$s" reg import "$work/esc.reg" && "$tool" --store "$s" reg show "HKCU\\Software\\Esc"'
+row "control characters in a name and in data are written out" 0 '\\x1B\[31mred.*\\x1B\]0;title\\x07' \
+  '! grep -q "$(printf "\033")" "$work/out"'
+
+# Another local user plants the side files of a store in a folder that both can write.
+other=corvane-other
+if [ "$(id -u)" -ne 0 ]; then
+  echo "skipped: a second user's planted files (creating a user needs root)"
+elif ! id "$other" >/dev/null 2>&1 && ! useradd -M -r -s /usr/sbin/nologin "$other" 2>/dev/null; then
+  echo "skipped: a second user's planted files (useradd could not create $other)"
+else
+  mkdir -m 1777 "$work/tmp" && chmod 1777 "$work/tmp"
+  for side in wal shm; do
+    rm -f "$work/tmp/"*
+    setpriv --reuid="$other" --regid="$other" --clear-groups sh -c "umask 0; : >'$work/tmp/p.db-$side'"
+    cmd='"$tool" --store "$work/tmp/p.db" call Corvane.Registry SaveDword "&H80000001" x y 1'
+    row "a planted -$side beside a store in a sticky shared folder" 1 \
+      "p.db-$side belongs to user $other" '[ ! -s "$work/tmp/p.db" ]'
+  done
+  rm -f "$work/tmp/"*
+  cmd='"$tool" --store "$work/tmp/p.db" call Corvane.Registry SaveDword "&H80000001" x y 1'
+  row "and the same folder with only the user's own files" 0 "SaveDword = Empty" \
+    '[ "$(stat -c %a "$work/tmp/p.db")" = 600 ]'
+fi
+[ $status -eq 0 ] && echo "ALL PASSED"
+exit $status
