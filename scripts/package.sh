@@ -16,8 +16,10 @@
 # hold. The output folder gets BUILDINFO (the commit and the date it was built from) and
 # SHA256SUMS (every file in it); scripts/verify-release.sh rebuilds and compares.
 #
-# Signing: with CORVANE_SIGN_CERT (a PEM certificate, chain allowed) and CORVANE_SIGN_KEY (its PEM
-# private key), every PE file is signed before it goes into a package or an archive, then each
+# Signing: with CORVANE_SIGN_CERT (a PEM certificate file, chain allowed) and CORVANE_SIGN_KEY (the
+# path of its PEM private key file, never the key itself; CORVANE_SIGN_KEY_PASSFILE names a file
+# holding the key's pass phrase), every PE file is signed before it goes into a package or an
+# archive, then each
 # installer (osslsigncode, SHA-256, described as "Corvane"), timestamped at
 # CORVANE_SIGN_TIMESTAMP_URL when that is set. With CORVANE_SIGN_ATTACH=DIR, the signatures in
 # DIR (<tree>/<file>.sig, <installer>.sig, as verify-release.sh extracts them) are attached at
@@ -42,6 +44,22 @@ if [ -n "${CORVANE_SIGN_ATTACH:-}" ]; then
 elif [ -n "${CORVANE_SIGN_CERT:-}" ] || [ -n "${CORVANE_SIGN_KEY:-}" ]; then
   [ -n "${CORVANE_SIGN_CERT:-}" ] && [ -n "${CORVANE_SIGN_KEY:-}" ] ||
     { echo "package: CORVANE_SIGN_CERT and CORVANE_SIGN_KEY go together" >&2; exit 2; }
+  # The key stays in its file: its path goes to osslsigncode, and the value is never shown (it
+  # may be the key itself, pasted by mistake).
+  for var in CORVANE_SIGN_CERT CORVANE_SIGN_KEY CORVANE_SIGN_KEY_PASSFILE; do
+    value=${!var:-}
+    [ -z "$value" ] && [ $var = CORVANE_SIGN_KEY_PASSFILE ] && continue
+    if [[ $value == *$'\n'* ]] || [ ! -f "$value" ] || [ ! -r "$value" ]; then
+      echo "package: $var must be the path of a readable file (its value is not shown)" >&2
+      exit 2
+    fi
+  done
+  for var in CORVANE_SIGN_KEY CORVANE_SIGN_KEY_PASSFILE; do
+    value=${!var:-}
+    if [ -n "$value" ] && [ $(( 0$(stat -L -c %a "$value") & 077 )) -ne 0 ]; then
+      echo "package: warning: $var names a file that other users can read (mode $(stat -L -c %a "$value")); make it 0600" >&2
+    fi
+  done
   signing=sign
 fi
 
@@ -61,9 +79,12 @@ sign() {
         -in "$file" -out "$signed" >/dev/null ;;
     sign)
       osslsigncode sign -certs "$CORVANE_SIGN_CERT" -key "$CORVANE_SIGN_KEY" -h sha256 -n Corvane \
+        ${CORVANE_SIGN_KEY_PASSFILE:+-readpass "$CORVANE_SIGN_KEY_PASSFILE"} \
         ${CORVANE_SIGN_TIMESTAMP_URL:+-ts "$CORVANE_SIGN_TIMESTAMP_URL"} \
-        -in "$file" -out "$signed" >/dev/null ;;
+        -in "$file" -out "$signed" >/dev/null 2>"$signed.log" ||
+        { grep -v -e 'PRIVATE KEY' -e '^[A-Za-z0-9+/=]\{40,\}$' "$signed.log" >&2; rm -f "$signed.log"; false; } ;;
   esac || { echo "package: signing $name failed" >&2; rm -f "$signed"; return 1; }
+  rm -f "$signed.log"
   mv "$signed" "$file"
 }
 

@@ -145,10 +145,12 @@ echo "== the release: dist/ made, then rebuilt from a clean clone in another fol
 echo "   umask and time zone) and compared byte for byte, debug files included"
 rebuild=$root/build/rebuild
 reproduced() {
-  (umask 077 && TZ=Pacific/Chatham "$root/scripts/verify-release.sh" "$root/dist" --work "$rebuild" \
+  (umask 077 && TZ=Pacific/Chatham "$root/scripts/verify-release.sh" "$root/dist" --trust HEAD --work "$rebuild" \
      --trees "$root")
 }
 if "$root/scripts/package.sh" windows-release >/dev/null; then
+  echo "== hostile release folders, refused before any rebuild"
+  suite "$root/tests/packaging/verify_release_test.sh" "$root" "$root/dist"
   if grep -q '^tree clean$' "$root/dist/BUILDINFO"; then
     suite reproduced
   else

@@ -1,31 +1,40 @@
 #!/usr/bin/env bash
 # Checks a published release against its source:
-#   scripts/verify-release.sh DIST [--work DIR] [--trees ROOT]
+#   scripts/verify-release.sh DIST [--trust REF] [--work DIR] [--trees ROOT]
 # DIST is a release folder as scripts/package.sh leaves it (BUILDINFO, SHA256SUMS and the files
-# they list), signed or not. The files are checked against SHA256SUMS; then the commit that
-# BUILDINFO names is cloned from this repository into DIR/src (default: a new temporary folder),
+# they list), signed or not. Every entry of DIST but SHA256SUMS must be a regular file that
+# SHA256SUMS lists, and match its sum. The commit that BUILDINFO names must be one the user
+# trusts: reachable from REF (default: this repository's origin/main, or one of its tags).
+# Verifying runs that commit's own build scripts (package.sh, and install-deps.sh with sudo
+# where the user is not root): do it in a throwaway container or machine. The commit is cloned
+# from this repository into DIR/src (default: a new temporary folder),
 # built from that clean tree with the same SOURCE_DATE_EPOCH, and packaged with the signatures
 # taken out of DIST's files attached at the same steps. Every listed file must come out byte for
-# byte the same; for one that does not, diffoscope shows how it differs.
+# byte the same, and the rebuild must make no file that DIST lacks; for one that differs,
+# diffoscope shows how.
 # A DIR/src left by an earlier run at the same commit is built again incrementally. With
 # --trees, the release files and debug information that ROOT's trees built (Corvane.dll,
 # corvane.exe and their .debug files, the unstripped libcorvane.so) are compared too.
 # Exits 0 when the release is reproduced, 1 when it is not, 2 on a usage error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: scripts/verify-release.sh DIST [--work DIR] [--trees ROOT]" >&2; exit 2; }
+usage() { echo "usage: scripts/verify-release.sh DIST [--trust REF] [--work DIR] [--trees ROOT]" >&2; exit 2; }
 [ $# -ge 1 ] || usage
 dist=$(cd "$1" && pwd)
 shift
-work= trees=
+work= trees= trust=
 while [ $# -gt 0 ]; do
   case "$1" in
+    --trust) [ $# -ge 2 ] || usage; trust=$2; shift 2 ;;
     --work) [ $# -ge 2 ] || usage; work=$2; shift 2 ;;
     --trees) [ $# -ge 2 ] || usage; trees=$(cd "$2" && pwd); shift 2 ;;
     *) usage ;;
   esac
 done
 refuse() { echo "verify-release: REFUSED: $*"; exit 1; }
+echo "verify-release: this runs the build scripts of the release's commit (scripts/package.sh, and"
+echo "verify-release: scripts/install-deps.sh with sudo where you are not root); run it in a"
+echo "verify-release: throwaway container or machine"
 
 [ -f "$dist/BUILDINFO" ] && [ -f "$dist/SHA256SUMS" ] || refuse "$dist has no BUILDINFO or SHA256SUMS"
 info() { sed -n "s/^$1 //p" "$dist/BUILDINFO"; }
@@ -33,9 +42,25 @@ commit=$(info commit)
 epoch=$(info source-date-epoch)
 [[ $commit =~ ^[0-9a-f]{40}$ ]] && [[ $epoch =~ ^[0-9]+$ ]] || refuse "BUILDINFO names no commit or date"
 [ "$(info tree)" = clean ] || refuse "the release was built from a tree with uncommitted changes; it cannot be rebuilt"
-# SHA256SUMS names plain files of DIST, nothing else.
+# SHA256SUMS names plain files of DIST, nothing else; every entry of DIST but SHA256SUMS is a
+# regular file that it lists (so no link, device or folder is read, and nothing hangs).
 grep -qvE '^[0-9a-f]{64}  [A-Za-z0-9][A-Za-z0-9._+~-]*$' "$dist/SHA256SUMS" &&
   refuse "SHA256SUMS holds a line that is not the sum of a file in $dist"
+listed=$(cut -c67- "$dist/SHA256SUMS" | sort)
+[ -z "$(printf '%s\n' "$listed" | uniq -d)" ] || refuse "SHA256SUMS lists a file twice"
+while IFS= read -r name; do
+  if [ -L "$dist/$name" ] || [ ! -f "$dist/$name" ]; then
+    refuse "$name is listed in SHA256SUMS but is not a regular file of $dist"
+  fi
+done <<<"$listed"
+for entry in "$dist"/* "$dist"/.[!.]* "$dist"/..?*; do
+  if [ ! -e "$entry" ] && [ ! -L "$entry" ]; then continue; fi
+  name=${entry##*/}
+  if [ "$name" = SHA256SUMS ]; then continue; fi
+  if [ -L "$entry" ] || [ ! -f "$entry" ]; then refuse "$name in $dist is not a regular file"; fi
+  grep -qxF -- "$name" <<<"$listed" || refuse "$name in $dist is not listed in SHA256SUMS"
+done
+grep -qx BUILDINFO <<<"$listed" || refuse "SHA256SUMS does not list BUILDINFO"
 (cd "$dist" && sha256sum --quiet --strict -c SHA256SUMS) || refuse "a file differs from SHA256SUMS"
 echo "verify-release: the files match SHA256SUMS; rebuilding commit $commit (SOURCE_DATE_EPOCH=$epoch)"
 
@@ -47,7 +72,23 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 src=$work/src
 git -C "$root" cat-file -e "$commit^{commit}" 2>/dev/null ||
-  refuse "commit $commit is not in $root: fetch it first"
+  refuse "commit $commit is not in $root: fetch the project's branches and tags from the repository you trust (git fetch origin --tags), then verify again"
+# The commit must be one the user trusts: on the given ref, else on origin's main or a tag.
+if [ -n "$trust" ]; then
+  refs=("$trust")
+else
+  refs=()
+  git -C "$root" rev-parse -q --verify refs/remotes/origin/main >/dev/null && refs+=(refs/remotes/origin/main)
+  while IFS= read -r tag; do refs+=("$tag"); done < <(git -C "$root" for-each-ref --format='%(refname)' refs/tags)
+fi
+trusted=
+for ref in "${refs[@]}"; do
+  git -C "$root" rev-parse -q --verify "$ref^{commit}" >/dev/null || refuse "no such ref to trust: $ref"
+  if git -C "$root" merge-base --is-ancestor "$commit" "$ref"; then trusted=$ref; break; fi
+done
+[ -n "$trusted" ] ||
+  refuse "commit $commit is not reachable from ${refs[*]:-origin/main or a tag (this repository has neither)}; name a ref you trust with --trust REF"
+echo "verify-release: commit $commit is on $trusted, which is trusted"
 if [ ! -d "$src/.git" ]; then
   git clone -q --no-checkout "$root" "$src"
 fi
@@ -102,6 +143,13 @@ compare() {  # compare NAME ORIGINAL REBUILT
 while read -r _ name; do
   compare "$name" "$dist/$name" "$rebuilt/$name"
 done <"$dist/SHA256SUMS"
+# And the release lacks nothing that the rebuild makes.
+while IFS= read -r name; do
+  if ! grep -qxF -- "$name" <<<"$listed"; then
+    echo "DIFFERS: $name: the rebuild makes it, and the release lacks it"
+    status=1
+  fi
+done < <(find "$rebuilt" -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | sort)
 if [ -n "$trees" ]; then
   for file in "$trees"/build/win32/release/* "$trees"/build/win64/release/* \
               "$trees"/build/native/packaging/libcorvane.so.1.1.0; do

@@ -3,7 +3,9 @@
 #   signing_test.sh ROOT OUT REBUILD
 # ROOT is the checkout with its Windows trees built; the signed release is made in OUT/dist;
 # REBUILD is verify-release.sh's work folder (a rebuild left there is reused).
-#   - package.sh signs with a code-signing certificate (its chain attached) of a new authority;
+#   - package.sh signs with a code-signing certificate (its chain attached) of a new authority,
+#     whose key is protected by a pass phrase; neither the key nor the pass phrase is ever on a
+#     command line or in the output, and a key given as text instead of a path is refused;
 #   - every PE file in the archives and both installers verify against that authority, and the
 #     installers hold the very PE files the archives do;
 #   - a copy of a signed file with one byte changed fails;
@@ -23,16 +25,32 @@ rm -rf "$out" && mkdir -p "$pki" "$out/unpacked"
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=Corvane Test Authority" \
   -addext "basicConstraints=critical,CA:true" -addext "keyUsage=critical,keyCertSign,cRLSign" \
   -keyout "$pki/ca.key" -out "$pki/ca.pem" 2>/dev/null || fail "the authority"
-openssl req -newkey rsa:2048 -nodes -subj "/CN=Corvane Test Signer" \
+(umask 077 && openssl rand -hex 16 >"$pki/pass")
+openssl req -newkey rsa:2048 -passout "file:$pki/pass" -subj "/CN=Corvane Test Signer" \
   -keyout "$pki/signer.key" -out "$pki/signer.csr" 2>/dev/null &&
   printf 'basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$pki/ext" &&
   openssl x509 -req -in "$pki/signer.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
     -days 30 -extfile "$pki/ext" -out "$pki/signer.pem" 2>/dev/null || fail "the signer's certificate"
 cat "$pki/signer.pem" "$pki/ca.pem" >"$pki/chain.pem"
 
-CORVANE_SIGN_CERT=$pki/chain.pem CORVANE_SIGN_KEY=$pki/signer.key CORVANE_PACKAGE_DIST=$out/dist \
+# osslsigncode as package.sh runs it, each command line kept.
+mkdir -p "$out/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\nexec %s "$@"\n' "$out/commands" "$(command -v osslsigncode)" \
+  >"$out/bin/osslsigncode"
+chmod 755 "$out/bin/osslsigncode"
+CORVANE_SIGN_CERT=$pki/chain.pem CORVANE_SIGN_KEY=$(cat "$pki/signer.key") CORVANE_PACKAGE_DIST=$out/pasted \
+  "$root/scripts/package.sh" windows-release >"$out/pasted.log" 2>&1 && fail "a key given as its text is taken"
+grep -q 'CORVANE_SIGN_KEY must be the path of a readable file' "$out/pasted.log" ||
+  { cat "$out/pasted.log"; fail "a key given as its text is not refused with a reason"; }
+PATH=$out/bin:$PATH CORVANE_SIGN_CERT=$pki/chain.pem CORVANE_SIGN_KEY=$pki/signer.key \
+  CORVANE_SIGN_KEY_PASSFILE=$pki/pass CORVANE_PACKAGE_DIST=$out/dist \
   "$root/scripts/package.sh" windows-release >"$out/package.log" 2>&1 ||
   { cat "$out/package.log"; echo "FAIL: signed packaging"; exit 1; }
+[ "$(grep -c -- ' -key ' "$out/commands")" -ge 4 ] || fail "osslsigncode was not run to sign"
+for log in "$out/commands" "$out/package.log" "$out/pasted.log"; do
+  grep -q -e 'PRIVATE KEY' -e "$(cat "$pki/pass")" -e "$(sed -n 2p "$pki/signer.key")" "$log" &&
+    fail "key material in $(basename "$log")"
+done
 
 verifies() { osslsigncode verify -CAfile "$pki/ca.pem" -in "$1" >"$out/verify.log" 2>&1; }
 signed=()
@@ -70,17 +88,17 @@ if ! grep -q '^tree clean$' "$out/dist/BUILDINFO"; then
   [ $status -eq 0 ] && echo "ALL PASSED"
   exit $status
 fi
-"$root/scripts/verify-release.sh" "$out/dist" --work "$rebuild" >"$out/release.log" 2>&1 ||
+"$root/scripts/verify-release.sh" "$out/dist" --trust HEAD --work "$rebuild" >"$out/release.log" 2>&1 ||
   { cat "$out/release.log"; fail "verify-release refuses the signed release"; }
 cp -r "$out/dist" "$out/tampered"
 zip="$(ls "$out"/tampered/Corvane-*-win64.zip)"
 printf 'x' >>"$zip"
-"$root/scripts/verify-release.sh" "$out/tampered" --work "$rebuild" >"$out/tampered.log" 2>&1 &&
+"$root/scripts/verify-release.sh" "$out/tampered" --trust HEAD --work "$rebuild" >"$out/tampered.log" 2>&1 &&
   fail "verify-release accepts a changed file"
 grep -q 'a file differs from SHA256SUMS' "$out/tampered.log" || { cat "$out/tampered.log"; fail "the changed file was not found by its sum"; }
 (cd "$out/tampered" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort |
    xargs sha256sum >SHA256SUMS)
-"$root/scripts/verify-release.sh" "$out/tampered" --work "$rebuild" >"$out/tampered.log" 2>&1 &&
+"$root/scripts/verify-release.sh" "$out/tampered" --trust HEAD --work "$rebuild" >"$out/tampered.log" 2>&1 &&
   fail "verify-release accepts a changed file whose sum was made again"
 grep -q "^DIFFERS: $(basename "$zip")$" "$out/tampered.log" || { cat "$out/tampered.log"; fail "the rebuild did not name the changed file"; }
 
