@@ -263,8 +263,11 @@ int UseStore(const std::string& path, bool for_classes) {
 int RunReg(const RegRequest& request) {
   // Only the commands that write make a store; the others look at one that is there.
   const bool writes = request.action == "import" || request.action == "restore";
-  if (!writes && ::access(ChosenPath().c_str(), F_OK) != 0) {
-    std::fprintf(stderr, "corvane reg: no store at %s\n", ChosenPath().c_str());
+  struct stat st {};
+  if (!writes && (::stat(ChosenPath().c_str(), &st) != 0 || st.st_size == 0)) {
+    // An empty file is no store either (what a failed copy may leave): it is not made one here.
+    std::fprintf(stderr, "corvane reg: no store at %s%s\n", ChosenPath().c_str(),
+                 ::access(ChosenPath().c_str(), F_OK) == 0 ? " (the file is empty)" : "");
     return 1;
   }
   if (writes)

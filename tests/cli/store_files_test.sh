@@ -48,6 +48,8 @@ cmd='"$tool" --store "$work/missing.db" reg check'
 row "check of a missing store" 1 "no store at .*missing.db" '[ ! -e "$work/missing.db" ]'
 cmd='"$tool" --store "$work/missing.db" reg export HKCU "$work/x.reg"'
 row "export of a missing store" 1 "no store at" '[ ! -e "$work/missing.db" ] && [ ! -e "$work/x.reg" ]'
+cmd=': >"$work/empty.db" && "$tool" --store "$work/empty.db" reg check'
+row "check of an empty file" 1 "no store at .*empty.db (the file is empty)" '[ ! -s "$work/empty.db" ]'
 cmd='ulimit -f 100; "$tool" --store "$s" reg dump "$work/backup"'
 row "a dump that fills the disk" 1 "backup is as it was" \
   'grep -qx "an old backup" "$work/backup" && ! ls "$work"/backup.new-* 2>/dev/null'
