@@ -119,12 +119,18 @@ for msi in "$dist"/Corvane-*.msi; do
 done
 echo "verify-release: $(find "$sigs" -name '*.sig' | wc -l) signatures to attach"
 
+# What the release holds decides what is rebuilt: the Debian packages, the Windows packages, or
+# both; the rebuild must then make exactly the files the release holds.
+kinds=()
+compgen -G "$dist/*.deb" >/dev/null && kinds+=(linux)
+compgen -G "$dist/*.msi" >/dev/null || compgen -G "$dist/*.zip" >/dev/null && kinds+=(windows)
+[ ${#kinds[@]} -gt 0 ] || refuse "$dist holds no package to rebuild"
 rebuilt=$src/dist
 rm -rf "$rebuilt"
 (cd "$src" && env -u CORVANE_SIGN_CERT -u CORVANE_SIGN_KEY -u CORVANE_SIGN_TIMESTAMP_URL \
    -u CORVANE_PACKAGE_DIST -u CORVANE_PACKAGE_VERSION -u CORVANE_PACKAGE_RELEASE \
    SOURCE_DATE_EPOCH="$epoch" CORVANE_TESTS=OFF CORVANE_SIGN_ATTACH="$sigs" \
-   scripts/package.sh linux windows) >"$work/rebuild.log" 2>&1 ||
+   scripts/package.sh "${kinds[@]}") >"$work/rebuild.log" 2>&1 ||
   { tail -n 30 "$work/rebuild.log"; refuse "the rebuild failed (log: $work/rebuild.log)"; }
 
 status=0
