@@ -264,10 +264,11 @@ int RunReg(const RegRequest& request) {
   // Only the commands that write make a store; the others look at one that is there.
   const bool writes = request.action == "import" || request.action == "restore";
   struct stat st {};
-  if (!writes && (::stat(ChosenPath().c_str(), &st) != 0 || st.st_size == 0)) {
+  const bool there = ::stat(ChosenPath().c_str(), &st) == 0;
+  if (!writes && (!there || st.st_size == 0)) {
     // An empty file is no store either (what a failed copy may leave): it is not made one here.
     std::fprintf(stderr, "corvane reg: no store at %s%s\n", ChosenPath().c_str(),
-                 ::access(ChosenPath().c_str(), F_OK) == 0 ? " (the file is empty)" : "");
+                 there ? " (the file is empty)" : "");
     return 1;
   }
   if (writes)

@@ -2,7 +2,6 @@
 #include "registry/key_storage_sqlite.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <thread>
 #include <utility>
 
@@ -97,12 +95,6 @@ bool IsBusy(int rc) {
 
 std::string FoldedUtf8(StringView name) {
   return rt::ToUtf8(Fold(name));
-}
-
-// The fold kept for a name that another of its parent's names already folds to: its fold, then
-// a byte that no UTF-8 text holds, then a number unique in its parent. No lookup finds it.
-std::string ShadowFold(const std::string& fold, int64_t unique) {
-  return fold + '\xFF' + std::to_string(unique);
 }
 
 }  // namespace
@@ -395,32 +387,6 @@ std::string UriPath(const std::string& path) {
   return uri;
 }
 
-// Whether no other user can reach the store: the file and its side files (write-ahead log,
-// shared memory, journal) are this user's own, no symbolic link and no file that others can
-// write; the folder is one that others cannot write, or a sticky one (where no one else can
-// replace this user's files). A reason to refuse, or "".
-static std::string WhoElseCanReach(const std::string& path, const std::string& folder) {
-  const uid_t me = ::geteuid();
-  auto owner = [](uid_t uid) {
-    const passwd* pw = ::getpwuid(uid);
-    return (pw != nullptr ? std::string(pw->pw_name) + " " : std::string()) + "(uid " +
-           std::to_string(uid) + ")";
-  };
-  for (const char* side : {"", "-wal", "-shm", "-journal"}) {
-    const std::string file = path + side;
-    struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0) continue;
-    if (S_ISLNK(st.st_mode)) return file + " is a symbolic link";
-    if (!S_ISREG(st.st_mode)) return file + " is not a regular file";
-    if (st.st_uid != me) return file + " belongs to user " + owner(st.st_uid) + ", not to you";
-    if ((st.st_mode & 022) != 0) return file + " can be written by other users";
-  }
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0)
-    return "its folder " + folder + " can be written by other users; keep the store in a folder of your own";
-  return "";
-}
-
 // Opens the connection; the file is set up by the first call (SetUp). A file, or a folder, that
 // this process cannot write is opened for reading: readers work, writers answer 5. A store that
 // another user could reach (WhoElseCanReach) is refused with 5, and never followed through a
@@ -555,9 +521,10 @@ Result SqliteStorage::SetUp() {
     // Read again under the write lock: another process may have set the file up meanwhile.
     rc = ReadPragma("PRAGMA user_version", &facts.version);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
-    if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion) rc = Refold();
-    if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion)
-      rc = MergeViews();
+    if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion) {
+      rc = Refold();
+      if (rc == SQLITE_OK) rc = MergeViews();
+    }
     const std::string marks = "PRAGMA user_version = " + std::to_string(kSchemaVersion) +
                               "; PRAGMA application_id = " + std::to_string(kStoreMark);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), marks.c_str(), nullptr, nullptr, &message);
@@ -570,143 +537,6 @@ Result SqliteStorage::SetUp() {
   if (IsBusy(rc)) return kRegistryIoFailed;  // not kept: the next call tries again
   health_ = Refuse(ResultOfSqlite(rc), reason.c_str());
   return health_;
-}
-
-// Inside the setup's transaction: every name of a store from before the current fold is folded
-// anew. Two subkeys of one key, or two values of one key, that were apart and now fold to one
-// name are both kept: the older (the first made, the first set) keeps the fold and is what a
-// call on that name reaches; the other keeps its name and data under a shadow fold, where no
-// lookup finds it but listings, exports and the store's check do.
-int SqliteStorage::Refold() {
-  struct Row {
-    int64_t owner, id;  // keys: parent and id; values: key and seq
-    std::string name;
-  };
-  for (const bool keys : {true, false}) {
-    const char* const select = keys ? "SELECT parent, id, name FROM keys WHERE parent <> 0"
-                                      " ORDER BY parent, id"
-                                    : "SELECT key, seq, name FROM vals ORDER BY key, seq";
-    std::vector<Row> rows;
-    {
-      UniqueStmt stmt;
-      int rc = sqlite3_prepare_v2(db_.get(), select, -1, stmt.put(), nullptr);
-      while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 2));
-        rows.push_back({sqlite3_column_int64(stmt.get(), 0), sqlite3_column_int64(stmt.get(), 1),
-                        std::string(name != nullptr ? name : "",
-                                    static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 2)))});
-        rc = SQLITE_OK;
-      }
-      if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
-    }
-    // First every fold out of the way (a form no fold or shadow takes), then each set anew.
-    const char* const clear = keys ? "UPDATE keys SET fold = x'FEFF' || id WHERE parent <> 0"
-                                   : "UPDATE vals SET fold = x'FEFF' || key || '.' || seq";
-    if (const int rc = sqlite3_exec(db_.get(), clear, nullptr, nullptr, nullptr); rc != SQLITE_OK)
-      return rc;
-    const char* const update = keys ? "UPDATE keys SET fold = ?1 WHERE parent = ?2 AND id = ?3"
-                                    : "UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3";
-    UniqueStmt stmt;
-    if (const int rc = sqlite3_prepare_v2(db_.get(), update, -1, stmt.put(), nullptr);
-        rc != SQLITE_OK)
-      return rc;
-    std::set<std::string> taken;  // the folds of the current owner
-    int64_t owner = -1;
-    for (const Row& row : rows) {
-      if (row.owner != owner) {
-        taken.clear();
-        owner = row.owner;
-      }
-      std::string fold = FoldedUtf8(rt::FromUtf8(row.name));
-      if (!taken.insert(fold).second) fold = ShadowFold(fold, row.id);
-      sqlite3_bind_text(stmt.get(), 1, fold.data(), static_cast<int>(fold.size()),
-                        SQLITE_TRANSIENT);
-      sqlite3_bind_int64(stmt.get(), 2, row.owner);
-      sqlite3_bind_int64(stmt.get(), 3, row.id);
-      const int rc = sqlite3_step(stmt.get());
-      sqlite3_reset(stmt.get());
-      if (rc != SQLITE_DONE) return rc;
-    }
-  }
-  return SQLITE_OK;
-}
-
-// Inside the setup's transaction, after Refold: a store from before the views kept the keys
-// and values of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG under keys of
-// their own. They move below the keys of those views (vocabulary.h). A subkey or value whose
-// name the view's key has already keeps its name and data under a shadow fold, as in Refold:
-// nothing is overwritten, and a call on the name reaches the one that was there.
-int SqliteStorage::MergeViews() {
-  // Runs `sql` with a text (when given) and then numbers bound in order; SQLITE_DONE, or
-  // SQLITE_ROW with the first column's number in *first.
-  auto run = [&](const char* sql, std::initializer_list<int64_t> numbers,
-                 const std::string* text = nullptr, int64_t* first = nullptr) {
-    UniqueStmt stmt;
-    int rc = sqlite3_prepare_v2(db_.get(), sql, -1, stmt.put(), nullptr);
-    if (rc != SQLITE_OK) return rc;
-    int i = 1;
-    if (text != nullptr)
-      sqlite3_bind_text(stmt.get(), i++, text->data(), static_cast<int>(text->size()),
-                        SQLITE_TRANSIENT);
-    for (const int64_t n : numbers)
-      sqlite3_bind_int64(stmt.get(), i++, n);
-    rc = sqlite3_step(stmt.get());
-    if (rc == SQLITE_ROW && first != nullptr) *first = sqlite3_column_int64(stmt.get(), 0);
-    return rc;
-  };
-  for (const Long root : {kClassesRoot, kCurrentUser, kCurrentConfig}) {
-    const KeyId old = RootKey(*RootByHandle(root));
-    int64_t held = 0;
-    if (run("SELECT (SELECT COUNT(*) FROM keys WHERE parent = ?1) +"
-            " (SELECT COUNT(*) FROM vals WHERE key = ?1)",
-            {old}, nullptr, &held) != SQLITE_ROW)
-      return SQLITE_ERROR;
-    if (held == 0) continue;
-    KeyId home = 0;
-    if (FindView(*this, *ViewOf(root), true, &home) != kSuccess) return SQLITE_ERROR;
-    struct Moved {
-      int64_t id;  // keys: id; values: seq
-      std::string fold;
-    };
-    for (const bool keys : {true, false}) {
-      std::vector<Moved> moved;
-      {
-        UniqueStmt list;
-        sqlite3_prepare_v2(db_.get(),
-                           keys ? "SELECT id, fold FROM keys WHERE parent = ? ORDER BY id"
-                                : "SELECT seq, fold FROM vals WHERE key = ? ORDER BY seq",
-                           -1, list.put(), nullptr);
-        sqlite3_bind_int64(list.get(), 1, old);
-        int rc;
-        while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
-          const auto* fold = static_cast<const char*>(sqlite3_column_blob(list.get(), 1));
-          moved.push_back({sqlite3_column_int64(list.get(), 0),
-                           std::string(fold != nullptr ? fold : "",
-                                       static_cast<size_t>(sqlite3_column_bytes(list.get(), 1)))});
-        }
-        if (rc != SQLITE_DONE) return rc;
-      }
-      int64_t seq = 0;
-      if (!keys && run("SELECT COALESCE(MAX(seq), 0) FROM vals WHERE key = ?", {home}, nullptr,
-                       &seq) != SQLITE_ROW)
-        return SQLITE_ERROR;
-      for (Moved& m : moved) {
-        int64_t there = 0;
-        if (run(keys ? "SELECT COUNT(*) FROM keys WHERE fold = ?1 AND parent = ?2"
-                     : "SELECT COUNT(*) FROM vals WHERE fold = ?1 AND key = ?2",
-                {home}, &m.fold, &there) != SQLITE_ROW)
-          return SQLITE_ERROR;
-        ++seq;
-        if (there != 0) m.fold = ShadowFold(m.fold, keys ? m.id : seq);
-        const int rc =
-            keys ? run("UPDATE keys SET fold = ?1, parent = ?2 WHERE id = ?3", {home, m.id}, &m.fold)
-                 : run("UPDATE vals SET fold = ?1, key = ?2, seq = ?3 WHERE key = ?4 AND seq = ?5",
-                       {home, seq, old, m.id}, &m.fold);
-        if (rc != SQLITE_DONE) return rc;
-      }
-    }
-  }
-  return SQLITE_OK;
 }
 
 Result SqliteStorage::Refuse(Result result, const char* reason) {

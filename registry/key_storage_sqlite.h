@@ -33,6 +33,9 @@ using UniqueStmt = UniqueResource<sqlite3_stmt*, sqlite_detail::FinalizeStmt>;
 
 // The result code for a SQLite failure code.
 Result ResultOfSqlite(int code);
+// Why another user could reach the store at `path` in `folder` (registry_store_posix.cc): a
+// reason to refuse it, or "".
+std::string WhoElseCanReach(const std::string& path, const std::string& folder);
 // A file's name as the path of an SQLite URI ("file:" + UriPath(name) + "?...").
 std::string UriPath(const std::string& path);
 

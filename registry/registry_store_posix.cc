@@ -1,5 +1,7 @@
 // The POSIX build's registry: the store in the user's SQLite file.
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -8,6 +10,33 @@
 #include "registry/registry_store.h"
 
 namespace corvane::registry {
+
+// Whether no other user can reach the store: the file and its side files (write-ahead log,
+// shared memory, journal) are this user's own, no symbolic link and no file that others can
+// write; the folder is one that others cannot write, or a sticky one (where no one else can
+// replace this user's files). A reason to refuse, or "".
+std::string WhoElseCanReach(const std::string& path, const std::string& folder) {
+  const uid_t me = ::geteuid();
+  auto owner = [](uid_t uid) {
+    const passwd* pw = ::getpwuid(uid);
+    return (pw != nullptr ? std::string(pw->pw_name) + " " : std::string()) + "(uid " +
+           std::to_string(uid) + ")";
+  };
+  for (const char* side : {"", "-wal", "-shm", "-journal"}) {
+    const std::string file = path + side;
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode)) return file + " is a symbolic link";
+    if (!S_ISREG(st.st_mode)) return file + " is not a regular file";
+    if (st.st_uid != me) return file + " belongs to user " + owner(st.st_uid) + ", not to you";
+    if ((st.st_mode & 022) != 0) return file + " can be written by other users";
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0)
+    return "its folder " + folder +
+           " can be written by other users; keep the store in a folder of your own";
+  return "";
+}
 
 std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& path) {
   return std::make_unique<RegistryStore>(std::make_unique<SqliteStorage>(path));
