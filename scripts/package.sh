@@ -16,14 +16,10 @@
 # hold. The output folder gets BUILDINFO (the commit and the date it was built from) and
 # SHA256SUMS (every file in it); scripts/verify-release.sh rebuilds and compares.
 #
-# Signing: with CORVANE_SIGN_CERT (a PEM certificate file, chain allowed) and CORVANE_SIGN_KEY (the
-# path of its PEM private key file, never the key itself; CORVANE_SIGN_KEY_PASSFILE names a file
-# holding the key's pass phrase), every PE file is signed before it goes into a package or an
-# archive, then each
-# installer (osslsigncode, SHA-256, described as "Corvane"), timestamped at
-# CORVANE_SIGN_TIMESTAMP_URL when that is set. With CORVANE_SIGN_ATTACH=DIR, the signatures in
-# DIR (<tree>/<file>.sig, <installer>.sig, as verify-release.sh extracts them) are attached at
-# the same steps instead.
+# Signing (scripts/release-steps.sh): with CORVANE_SIGN_CERT and CORVANE_SIGN_KEY (paths of the
+# PEM certificate and its private key; CORVANE_SIGN_KEY_PASSFILE for a pass phrase), every PE file
+# is signed before it goes into a package or an archive, then each installer. With
+# CORVANE_SIGN_ATTACH=DIR, the signatures kept in DIR are attached at the same steps instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$root/dist
@@ -38,55 +34,7 @@ export TZ=UTC
 umask 022
 source_date=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 
-signing=unsigned
-if [ -n "${CORVANE_SIGN_ATTACH:-}" ]; then
-  signing=attach
-elif [ -n "${CORVANE_SIGN_CERT:-}" ] || [ -n "${CORVANE_SIGN_KEY:-}" ]; then
-  [ -n "${CORVANE_SIGN_CERT:-}" ] && [ -n "${CORVANE_SIGN_KEY:-}" ] ||
-    { echo "package: CORVANE_SIGN_CERT and CORVANE_SIGN_KEY go together" >&2; exit 2; }
-  # The key stays in its file: its path goes to osslsigncode, and the value is never shown (it
-  # may be the key itself, pasted by mistake).
-  for var in CORVANE_SIGN_CERT CORVANE_SIGN_KEY CORVANE_SIGN_KEY_PASSFILE; do
-    value=${!var:-}
-    [ -z "$value" ] && [ $var = CORVANE_SIGN_KEY_PASSFILE ] && continue
-    if [[ $value == *$'\n'* ]] || [ ! -f "$value" ] || [ ! -r "$value" ]; then
-      echo "package: $var must be the path of a readable file (its value is not shown)" >&2
-      exit 2
-    fi
-  done
-  for var in CORVANE_SIGN_KEY CORVANE_SIGN_KEY_PASSFILE; do
-    value=${!var:-}
-    if [ -n "$value" ] && [ $(( 0$(stat -L -c %a "$value") & 077 )) -ne 0 ]; then
-      echo "package: warning: $var names a file that other users can read (mode $(stat -L -c %a "$value")); make it 0600" >&2
-    fi
-  done
-  signing=sign
-fi
-
-# sign FILE SIGNATURE-NAME: signs FILE in place, or attaches SIGNATURE-NAME's kept signature.
-sign() {
-  local file=$1 name=$2 signed=$1.signed
-  case $signing in
-    unsigned) return 0 ;;
-    attach)
-      # osslsigncode checks the attached signature: against the certificates it carries, and
-      # the system's authorities (a signature's chain may stop short of its root).
-      local sig=$CORVANE_SIGN_ATTACH/$name.sig trust=$CORVANE_SIGN_ATTACH/$name.trust
-      [ -f "$sig" ] || return 0
-      { openssl pkcs7 -inform DER -in "$sig" -print_certs
-        cat /etc/ssl/certs/ca-certificates.crt 2>/dev/null || true; } >"$trust"
-      osslsigncode attach-signature -sigin "$sig" -CAfile "$trust" -TSA-CAfile "$trust" \
-        -in "$file" -out "$signed" >/dev/null ;;
-    sign)
-      osslsigncode sign -certs "$CORVANE_SIGN_CERT" -key "$CORVANE_SIGN_KEY" -h sha256 -n Corvane \
-        ${CORVANE_SIGN_KEY_PASSFILE:+-readpass "$CORVANE_SIGN_KEY_PASSFILE"} \
-        ${CORVANE_SIGN_TIMESTAMP_URL:+-ts "$CORVANE_SIGN_TIMESTAMP_URL"} \
-        -in "$file" -out "$signed" >/dev/null 2>"$signed.log" ||
-        { grep -v -e 'PRIVATE KEY' -e '^[A-Za-z0-9+/=]\{40,\}$' "$signed.log" >&2; rm -f "$signed.log"; false; } ;;
-  esac || { echo "package: signing $name failed" >&2; rm -f "$signed"; return 1; }
-  rm -f "$signed.log"
-  mv "$signed" "$file"
-}
+. "$root/scripts/release-steps.sh"
 
 # name_guid NAME: a GUID that NAME alone decides.
 name_guid() {
@@ -162,16 +110,6 @@ wixl_package() {
     "$(sed -n 's/^Author: //p' "$info")" "$(sed -n 's/^Template: //p' "$info")" \
     "{$(name_guid "package $arch $version $content")}"
   sign "$msi" "$(basename "$msi")"
-}
-
-# finish OUT: BUILDINFO and SHA256SUMS of OUT.
-finish() {
-  local out=$1 commit tree=clean
-  commit=$(git -C "$root" rev-parse HEAD)
-  [ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] || tree=modified
-  printf 'commit %s\nsource-date-epoch %s\ntree %s\n' "$commit" "$SOURCE_DATE_EPOCH" "$tree" >"$out/BUILDINFO"
-  (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort |
-     xargs sha256sum >SHA256SUMS)
 }
 
 case $signing in

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks a published release against its source:
-#   scripts/verify-release.sh DIST [--trust REF] [--work DIR] [--trees ROOT]
+#   scripts/verify-release.sh DIST [--trust REF] [--signer CERT] [--work DIR] [--trees ROOT]
 # DIST is a release folder as scripts/package.sh leaves it (BUILDINFO, SHA256SUMS and the files
 # they list), signed or not. Every entry of DIST but SHA256SUMS must be a regular file that
 # SHA256SUMS lists, and match its sum. The commit that BUILDINFO names must be one the user
@@ -12,26 +12,44 @@
 # taken out of DIST's files attached at the same steps. Every listed file must come out byte for
 # byte the same, and the rebuild must make no file that DIST lacks; for one that differs,
 # diffoscope shows how.
-# A DIR/src left by an earlier run at the same commit is built again incrementally. With
+# Who signed is a question apart: each signature's signer is named (subject, SHA-256 fingerprint)
+# with whether it chains to an authority this system trusts. With --signer, every PE file and
+# installer must be signed by CERT (a PEM certificate) or by a certificate it issued; without it,
+# the signers are named but not checked.
+# A DIR/src left by an earlier run is emptied of everything the commit does not hold. With
 # --trees, the release files and debug information that ROOT's trees built (Corvane.dll,
 # corvane.exe and their .debug files, the unstripped libcorvane.so) are compared too.
-# Exits 0 when the release is reproduced, 1 when it is not, 2 on a usage error.
+# Exits 0 when the release is reproduced (and signed by CERT), 1 when it is not, 2 on a usage
+# error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: scripts/verify-release.sh DIST [--trust REF] [--work DIR] [--trees ROOT]" >&2; exit 2; }
+usage() { echo "usage: scripts/verify-release.sh DIST [--trust REF] [--signer CERT] [--work DIR] [--trees ROOT]" >&2; exit 2; }
 [ $# -ge 1 ] || usage
 dist=$(cd "$1" && pwd)
 shift
-work= trees= trust=
+work= trees= trust= signer=
 while [ $# -gt 0 ]; do
   case "$1" in
     --trust) [ $# -ge 2 ] || usage; trust=$2; shift 2 ;;
+    --signer) [ $# -ge 2 ] || usage; signer=$(realpath -m -- "$2"); shift 2
+      openssl x509 -in "$signer" -noout 2>/dev/null ||
+        { echo "verify-release: --signer $2 is not a PEM certificate" >&2; exit 2; } ;;
     --work) [ $# -ge 2 ] || usage; work=$2; shift 2 ;;
     --trees) [ $# -ge 2 ] || usage; trees=$(cd "$2" && pwd); shift 2 ;;
     *) usage ;;
   esac
 done
 refuse() { echo "verify-release: REFUSED: $*"; exit 1; }
+# serial FORM NUMBER: a serial number as bare upper-case hexadecimal, from the form that openssl's
+# "pkcs7 -print" gives (0x-hexadecimal, or decimal where it is small) or "x509 -serial" gives.
+serial() {
+  local n=$2
+  if [ "$1" = pkcs7 ]; then
+    if [[ $n == 0x* ]]; then n=${n#0x}; else n=$(printf '%X' "$n"); fi
+  fi
+  n=${n^^}
+  echo "${n#"${n%%[!0]*}"}"
+}
 echo "verify-release: this runs the build scripts of the release's commit (scripts/package.sh, and"
 echo "verify-release: scripts/install-deps.sh with sudo where you are not root); run it in a"
 echo "verify-release: throwaway container or machine"
@@ -94,16 +112,18 @@ if [ ! -d "$src/.git" ]; then
 fi
 git -C "$src" fetch -q "$root" "$commit"
 git -C "$src" checkout -q --force --detach "$commit"
-git -C "$src" clean -q -d -f -x -e /build/
+git -C "$src" clean -q -d -f -f -x
 [ -z "$(git -C "$src" status --porcelain)" ] || refuse "the rebuild's tree is not clean"
 
 # The signatures, as package.sh attaches them: <tree>/<file>.sig from the PE files in the
 # portable archives (the installers carry the same files), <installer>.sig from each installer.
 sigs=$work/signatures
 rm -rf "$sigs" "$work/unpacked" && mkdir -p "$sigs" "$work/unpacked"
+unsigned=()
 extract() {  # extract FILE NAME: FILE's signature as NAME.sig, where it has one
   mkdir -p "$(dirname "$sigs/$2")"
-  osslsigncode extract-signature -in "$1" -out "$sigs/$2.sig" >/dev/null 2>&1 || rm -f "$sigs/$2.sig"
+  osslsigncode extract-signature -in "$1" -out "$sigs/$2.sig" >/dev/null 2>&1 ||
+    { rm -f "$sigs/$2.sig"; unsigned+=("$2"); }
 }
 for zip in "$dist"/Corvane-*-win32.zip "$dist"/Corvane-*-win64.zip; do
   [ -f "$zip" ] || continue
@@ -163,5 +183,44 @@ if [ -n "$trees" ]; then
     compare "$file" "$trees/$file" "$src/$file"
   done
 fi
+
+# Who signed: the certificate that the signature's signer information names, among those it
+# carries. Validity dates are not checked, so that an old release stays checkable after its
+# certificate expires.
+foreign=()
+while IFS= read -r sig; do
+  name=${sig#"$sigs/"} name=${name%.sig} certs=$work/certs
+  rm -rf "$certs" && mkdir -p "$certs"
+  openssl pkcs7 -inform DER -in "$sig" -print_certs -out "$certs/carried.pem" 2>/dev/null || true
+  awk -v dir="$certs" '/BEGIN CERTIFICATE/ { n++ } n { print > (dir "/" n ".pem") }' "$certs/carried.pem"
+  number=$(openssl pkcs7 -inform DER -in "$sig" -print 2>/dev/null |
+           awk '/^ *signer_info:/ { s = 1 } s && /^ *serial:/ { print $2; exit }') || true
+  wanted=$(serial pkcs7 "$number") by=
+  for cert in "$certs"/[0-9]*.pem; do
+    number=$(openssl x509 -in "$cert" -noout -serial 2>/dev/null) || continue
+    if [ "$(serial x509 "${number#serial=}")" = "$wanted" ]; then by=$cert; break; fi
+  done
+  [ -n "$by" ] || { echo "SIGNER UNKNOWN: $name: its signature carries no signer's certificate"; foreign+=("$name"); continue; }
+  subject=$(openssl x509 -in "$by" -noout -subject -nameopt RFC2253)
+  fingerprint=$(openssl x509 -in "$by" -noout -fingerprint -sha256)
+  if openssl verify -no_check_time -untrusted "$certs/carried.pem" "$by" >/dev/null 2>&1; then
+    chain="chains to an authority this system trusts"
+  else
+    chain="UNTRUSTED: it does not chain to an authority this system trusts"
+  fi
+  echo "signer of $name: ${subject#subject=}, SHA-256 ${fingerprint#*=}; $chain"
+  if [ -n "$signer" ] && ! openssl verify -partial_chain -no_check_time -CAfile "$signer" \
+       -untrusted "$certs/carried.pem" "$by" >/dev/null 2>&1; then
+    foreign+=("$name")
+  fi
+done < <(find "$sigs" -name '*.sig' | sort)
+
 [ $status -eq 0 ] || refuse "the rebuild differs from the release"
 echo "verify-release: reproduced: every file of $dist is what commit $commit builds"
+if [ -z "$signer" ]; then
+  echo "verify-release: the signers were not checked; name the project's certificate with --signer CERT"
+  exit 0
+fi
+[ ${#unsigned[@]} -eq 0 ] || refuse "not signed, where --signer asks for signed files: ${unsigned[*]}"
+[ ${#foreign[@]} -eq 0 ] || refuse "not signed by $signer or a certificate it issued: ${foreign[*]}"
+echo "verify-release: every signed file is signed by $signer or a certificate it issued"
