@@ -4,15 +4,18 @@
 //   corvane shell [FILE]                  statements one per line, with variables
 //   corvane reg show|export|import|dump|restore|check ...   the registry store
 //
-// Exit status: 0 success, 1 a call or statement failed, 2 a bad command line.
+// Exit status: 0 success, 1 a call or statement failed, 2 a bad command line (or a
+// CORVANE_CODEPAGE that names no supported code page).
 #include <CLI/CLI.hpp>
 
 #include <csignal>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/console.h"
+#include "corvane/code_page.h"
 #include "cli/reg_command.h"
 #include "cli/session.h"
 
@@ -149,6 +152,14 @@ int main(int argc, char** argv) {
     return Usage(app, e.what());
   }
 
+  // The ANSI code page is chosen before anything converts with it; a CORVANE_CODEPAGE that names
+  // none is a bad command line.
+  try {
+    corvane::AnsiCodePage();
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "corvane: %s\n", e.what());
+    return 2;
+  }
   const bool for_classes = call->parsed() || shell->parsed();
   if (const int status = UseStore(store, for_classes); status != 0) return status;
   if (call->parsed()) return RunCall(class_name, method_name, call_args);

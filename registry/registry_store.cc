@@ -18,7 +18,7 @@ constexpr Result kBusy = 1016;  // what a call past its deadline answers
 std::atomic<int64_t> g_budget_ms{10000};
 
 String FromAnsiText(const char* text) {
-  return text == nullptr ? String() : rt::FromAnsi(text);
+  return text == nullptr ? String() : rt::FromAnsiAsSystem(text);
 }
 
 bool IsEmpty(const char* subkey) {
@@ -30,7 +30,7 @@ bool IsEmpty(const char* subkey) {
 std::string StoredText(const uint8_t* data, uint32_t count) {
   uint32_t used = count;
   if (count > 0 && data[count - 1] != 0 && data[count] == 0) ++used;
-  return Utf16Bytes(rt::FromAnsi(std::string_view(reinterpret_cast<const char*>(data), used)));
+  return Utf16Bytes(rt::FromAnsiAsSystem(std::string_view(reinterpret_cast<const char*>(data), used)));
 }
 
 }  // namespace
@@ -199,7 +199,7 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
     return r;
   }
   const std::string bytes =
-      IsTextType(value.type) ? rt::ToAnsi(FromUtf16Bytes(value.data)) : std::move(value.data);
+      IsTextType(value.type) ? rt::ToAnsiAsSystem(FromUtf16Bytes(value.data)) : std::move(value.data);
   const auto size = static_cast<uint32_t>(bytes.size());
   // The count is read before the type is written: one variable may serve as both.
   const uint32_t room = count != nullptr ? *count : 0;

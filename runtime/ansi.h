@@ -1,8 +1,9 @@
-// The ANSI codec: the system's single-byte code page between Strings and bytes.
+// The ANSI codec: the ANSI code page between Strings and bytes, as a program converts.
 //
-// Windows uses the system ANSI code page; elsewhere code page 1252 stands for it. A character
-// that the code page cannot represent becomes "?". Every 16-bit code unit becomes exactly one
-// byte under a single-byte code page, so a String's length equals its byte count.
+// Windows uses the system's ANSI code page; natively, the process has one of the same code
+// pages (corvane/code_page.h). A character that the code page cannot represent becomes "?".
+// Under a single-byte code page every 16-bit code unit becomes exactly one byte, so a String's
+// length equals its byte count; under a double-byte one a character may take two.
 #pragma once
 
 #include <string>
@@ -14,13 +15,22 @@ namespace corvane::rt {
 
 // Text -> ANSI bytes (no terminator counted).
 std::string ToAnsi(StringView text);
-// ANSI bytes -> text; every byte of a single-byte code page becomes one character.
+// ANSI bytes -> text; every byte of a single-byte code page becomes one character, a pair of a
+// double-byte one a character.
 String FromAnsi(std::string_view bytes);
+
+// The same conversions as the system's own ANSI calls make them (the registry's): a character
+// that the code page lacks becomes its best fit ("A" for "Ā" under 1252); a lead byte takes
+// whatever byte follows it, and one at the very end reads as the code page's entry for that
+// byte alone.
+std::string ToAnsiAsSystem(StringView text);
+String FromAnsiAsSystem(std::string_view bytes);
 
 // The ANSI code of one character: 0..255 for a single-byte character, the two bytes as a signed
 // 16-bit number for a double-byte one, the code of "?" when the code page lacks it.
 Integer AnsiCodeOf(char16_t character);
-// The character whose ANSI code is `code` (0..255).
+// The character whose ANSI code is `code` (0..255); a lead byte of a double-byte code page
+// alone reads as the code page's default character.
 char16_t CharOfAnsiCode(Byte code);
 
 // A String turned into ANSI bytes for one platform call, with a zero byte after the counted

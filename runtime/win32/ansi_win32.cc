@@ -10,6 +10,9 @@
 #include "runtime/ansi.h"
 #include "runtime/errors.h"
 
+extern "C" NTSTATUS NTAPI RtlMultiByteToUnicodeN(PWCH, ULONG, PULONG, PCCH, ULONG);
+extern "C" NTSTATUS NTAPI RtlUnicodeToMultiByteN(PCHAR, ULONG, PULONG, PCWCH, ULONG);
+
 namespace corvane::platform {
 namespace {
 
@@ -82,6 +85,29 @@ String FromAnsi(std::string_view bytes) {
   return platform::DecodeAnsi(CP_ACP, bytes);
 }
 
+// The system's own conversions, which the registry's ANSI calls make.
+std::string ToAnsiAsSystem(StringView text) {
+  std::string bytes(text.size() * 2, '\0');
+  ULONG size = 0;
+  if (RtlUnicodeToMultiByteN(bytes.data(), static_cast<ULONG>(bytes.size()), &size,
+                             reinterpret_cast<PCWCH>(text.data()),
+                             static_cast<ULONG>(text.size() * 2)) != 0)
+    Raise(ErrorNumber::kInvalidCall);
+  bytes.resize(size);
+  return bytes;
+}
+
+String FromAnsiAsSystem(std::string_view bytes) {
+  String text(bytes.size(), u'\0');
+  ULONG size = 0;
+  if (RtlMultiByteToUnicodeN(reinterpret_cast<PWCH>(text.data()),
+                             static_cast<ULONG>(text.size() * 2), &size, bytes.data(),
+                             static_cast<ULONG>(bytes.size())) != 0)
+    Raise(ErrorNumber::kInvalidCall);
+  text.resize(size / 2);
+  return text;
+}
+
 Integer AnsiCodeOf(char16_t character) {
   const std::string bytes = ToAnsi(StringView(&character, 1));
   if (bytes.size() >= 2)
@@ -98,3 +124,9 @@ char16_t CharOfAnsiCode(Byte code) {
 }
 
 }  // namespace corvane::rt
+
+namespace corvane {
+
+int AnsiCodePage() { return static_cast<int>(GetACP()); }
+
+}  // namespace corvane

@@ -6,7 +6,8 @@
 #                                         Wine's ANSI code page is 932)
 #   doc_examples.sh cpp-source DOC OUT    one C++ program holding every ```cpp example (after the
 #                                         ```cpp preamble block) as a function
-#   doc_examples.sh cpp EXE DOC           runs each C++ example of that program
+#   doc_examples.sh cpp EXE DOC           runs each C++ example of that program (one marked
+#                                         "ja_JP" under a Japanese locale: code page 932)
 # A skip of the Wine wrapper (77) passes through.
 mode=$1
 work=$(mktemp -d)
@@ -96,7 +97,9 @@ case "$mode" in
     for example in "$work"/*.cpp; do
       [ "$example" = "$work/preamble.cpp" ] && continue
       name=$(basename "$example" .cpp)
-      "$exe" "$name" >"$work/$name.got" 2>&1
+      locale=C.UTF-8
+      [ -f "$work/$name.locale" ] && locale=$(cat "$work/$name.locale")
+      LC_ALL=$locale CORVANE_CODEPAGE= "$exe" "$name" >"$work/$name.got" 2>&1
       compare "$name" "$work/$name.got"
       count=$((count + 1))
     done

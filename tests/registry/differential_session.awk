@@ -1,5 +1,7 @@
 # One generated session of Registry and Declares calls for the tool's shell:
-#   awk -v seed=N -f differential_session.awk
+#   awk -v seed=N [-v letters="a|b|..."] -f differential_session.awk
+# With letters (characters of a code page and a few it lacks), half the texts are random words
+# of them, and Tarnel's text calls (Encrypt and Decrypt, Splits, sSplit, scramb) join in.
 # The same seed gives the same session on every machine (a generator of its own, exact in awk's
 # arithmetic).
 function rnd(n) {
@@ -35,7 +37,13 @@ function quoted(text) {
   gsub(/"/, "\"\"", text)
   return "\"" text "\""
 }
+function word(    out, n) {
+  out = ""
+  for (n = rnd(9); n > 0; --n) out = out pick(letters)
+  return out
+}
 function text_data() {
+  if (letters != "" && rnd(2)) return quoted(word())
   return pick("\"abc\"|\"\"|\" padded \"|\"Héllo wörld\"|\"Ž ž Œ œ Ÿ ÿ\"|\"Привет\"|" \
               "\"line\" & Chr(10) & \"feed\"|\"nul\" & Chr(0) & \"inside\"|long|\"Error\"|\"x\"")
 }
@@ -54,6 +62,18 @@ BEGIN {
   names = "|Nm|NM|nm|Ž|ž|Œ|œ|Ÿ|ÿ|É|é|Nm |Пароль|v" repeat("w", 300)
   print "long = " quoted(repeat("z", 300))
   for (call = 0; call < 60; ++call) {
+    if (letters != "" && rnd(3) == 0) {
+      text = quoted(word() pick(" |,|--|" pick(letters)) word())
+      kind = rnd(4)
+      if (kind == 0) print "c = Tarnel.Encrypt(" text ", " quoted(word()) ")\nprint c\nTarnel.Decrypt c, " \
+                           quoted(word())
+      else if (kind == 1) print "t = " text "\nn = " rnd(3) "\nparts = Empty\nr = Tarnel.Splits(t, " \
+                                quoted(pick(" |,|--|" pick(letters))) ", parts, n)\nprint r, n, t, parts"
+      else if (kind == 2) print "parts = Empty\nn = Tarnel.sSplit(" text ", " quoted(pick(" |, |" pick(letters))) \
+                                ", parts)\nprint n, parts"
+      else print "Tarnel.scramb " text
+      continue
+    }
     r = rnd(8)
     if (r < 4) { root = "HKEY_CURRENT_USER"; handle = "&H80000001"; prefix = "Software\\" }
     else if (r == 4) { root = "HKEY_CLASSES_ROOT"; handle = "&H80000000"; prefix = "" }

@@ -5,6 +5,7 @@
 
 #include "corvane/by_ref.h"
 #include "corvane/clock.h"
+#include "corvane/code_page.h"
 #include "corvane/declares.h"
 #include "corvane/dispatcher.h"
 #include "corvane/errors.h"
