@@ -24,7 +24,11 @@ constexpr char16_t kNoCharacter = 0xFFFF;
 }  // namespace
 
 CodePage::CodePage(const CodePageData& data)
-    : number_(data.number), default_char_(data.default_char), exact_(0x10000), best_fit_(0x10000) {
+    : number_(data.number),
+      double_byte_(data.lead_count > 0),
+      default_char_(data.default_char),
+      exact_(0x10000),
+      best_fit_(0x10000) {
   for (size_t k = 0; k < data.lead_count; ++k) lead_row_[data.leads[k]] = static_cast<uint16_t>(k + 1);
   // Every byte's character, then every pair's, from the runs.
   std::vector<char16_t> text;
@@ -66,55 +70,57 @@ CodePage::CodePage(const CodePageData& data)
   }
 }
 
+// A single-byte code page reads and writes by table, a byte for a unit; the loops over a
+// double-byte one write into room made for the longest result, then cut it.
 String CodePage::Read(std::string_view bytes) const {
-  String text;
-  text.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<Byte>(bytes[i]);
-    if (const uint16_t row = lead_row_[b]) {
-      if (i + 1 < bytes.size() && bytes[i + 1] != 0) {
-        text.push_back(pairs_[(row - 1) * 256 + static_cast<Byte>(bytes[++i])]);
-      } else {
-        text.push_back(default_char_);
-      }
-    } else {
-      text.push_back(single_[b]);
-    }
-  }
-  return text;
+  return double_byte_ ? ReadPairs(bytes, false) : ReadSingle(bytes);
 }
 
 String CodePage::ReadAsSystem(std::string_view bytes) const {
-  String text;
-  text.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<Byte>(bytes[i]);
-    const uint16_t row = lead_row_[b];
-    if (row && i + 1 < bytes.size()) {
-      text.push_back(pairs_[(row - 1) * 256 + static_cast<Byte>(bytes[++i])]);
-    } else {
-      text.push_back(single_[b]);
-    }
-  }
+  return double_byte_ ? ReadPairs(bytes, true) : ReadSingle(bytes);
+}
+
+String CodePage::ReadSingle(std::string_view bytes) const {
+  String text(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) text[i] = single_[static_cast<Byte>(bytes[i])];
   return text;
 }
 
-void CodePage::Append(std::string& bytes, uint16_t code) {
-  if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
-  bytes.push_back(static_cast<char>(code));
+String CodePage::ReadPairs(std::string_view bytes, bool as_system) const {
+  String text(bytes.size(), u'\0');
+  size_t made = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<Byte>(bytes[i]);
+    const uint16_t row = lead_row_[b];
+    if (row == 0) {
+      text[made++] = single_[b];
+    } else if (i + 1 < bytes.size() && (as_system || bytes[i + 1] != 0)) {
+      text[made++] = pairs_[(row - 1) * 256 + static_cast<Byte>(bytes[++i])];
+    } else {
+      text[made++] = as_system ? single_[b] : default_char_;
+    }
+  }
+  text.resize(made);
+  return text;
 }
 
-std::string CodePage::Write(StringView text) const {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (char16_t unit : text) Append(bytes, exact_[unit]);
-  return bytes;
-}
+std::string CodePage::Write(StringView text) const { return WriteBy(exact_, text); }
 
-std::string CodePage::WriteAsSystem(StringView text) const {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (char16_t unit : text) Append(bytes, best_fit_[unit]);
+std::string CodePage::WriteAsSystem(StringView text) const { return WriteBy(best_fit_, text); }
+
+std::string CodePage::WriteBy(const std::vector<uint16_t>& codes, StringView text) const {
+  std::string bytes(double_byte_ ? 2 * text.size() : text.size(), '\0');
+  size_t made = 0;
+  if (!double_byte_) {
+    for (size_t i = 0; i < text.size(); ++i) bytes[i] = static_cast<char>(codes[text[i]]);
+    return bytes;
+  }
+  for (char16_t unit : text) {
+    const uint16_t code = codes[unit];
+    if (code > 0xFF) bytes[made++] = static_cast<char>(code >> 8);
+    bytes[made++] = static_cast<char>(code);
+  }
+  bytes.resize(made);
   return bytes;
 }
 

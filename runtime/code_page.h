@@ -48,10 +48,12 @@ class CodePage {
   std::string WriteAsSystem(StringView text) const;
 
  private:
-  // Appends the bytes of one code (a byte, or a lead byte and its trail byte).
-  static void Append(std::string& bytes, uint16_t code);
+  String ReadSingle(std::string_view bytes) const;
+  String ReadPairs(std::string_view bytes, bool as_system) const;
+  std::string WriteBy(const std::vector<uint16_t>& codes, StringView text) const;
 
   uint16_t number_;
+  bool double_byte_;
   char16_t default_char_;
   std::array<char16_t, 256> single_{};     // the character of each byte
   std::array<uint16_t, 256> lead_row_{};   // 1 + the row of a lead byte in pairs_; 0 otherwise

@@ -1,8 +1,17 @@
-// The ANSI codec: code page 1252 natively, the system code page (1252 under Wine's default
-// locale) in the Windows build.
+// The ANSI codec: code page 1252 natively (the tests run under the C locale), the system code
+// page (1252 under Wine's default locale) in the Windows build. Every code page against the
+// platform's: tests/runtime/code_page_platform_test.sh.
 #include "runtime/ansi.h"
 
 #include "runtime/text_ops.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "corvane/code_page.h"
+#if !defined(_WIN32)
+#include "runtime/code_page.h"
+#endif
 #include "tests/support/test_support.h"
 
 namespace corvane::rt {
@@ -55,6 +64,22 @@ TEST(Ansi, WithAnsiWritesBackWhenTheCallThrows) {
       RuntimeError);
   EXPECT_EQ(variable, u"?");
 }
+
+#if !defined(_WIN32)
+// The code page of a locale as Wine gives it, and a process that keeps the one it chose.
+TEST(Ansi, CodePageChoice) {
+  const std::pair<const char*, int> rows[] = {
+      {"", 1252},           {"POSIX", 1252},         {"ru_RU.UTF-8", 1251},       {"ru", 1251},
+      {"zh_TW.Big5", 950},  {"zh_SG.UTF-8", 936},    {"sr_RS.UTF-8@latin", 1250}, {"sr_RS.UTF-8", 1252},
+      {"uz_UZ@cyrillic", 1251}, {"hi_IN.UTF-8", 1252}, {"@latin", 1252},          {"ja_JP.eucJP", 932},
+  };
+  for (const auto& [name, code_page] : rows) EXPECT_EQ(CodePageOfLocale(name), code_page) << name;
+  EXPECT_EQ(corvane::AnsiCodePage(), 1252);
+  EXPECT_NO_THROW(corvane::SetAnsiCodePage(1252));
+  EXPECT_THROW(corvane::SetAnsiCodePage(932), std::logic_error);
+  for (int refused : {437, 65001, 0, -1252}) EXPECT_THROW(corvane::SetAnsiCodePage(refused), std::invalid_argument);
+}
+#endif
 
 }  // namespace
 }  // namespace corvane::rt
