@@ -11,6 +11,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" native windows
 for kind in native win32 win64; do "$root/scripts/build.sh" "$kind" >/dev/null; done
 
+echo "== native ANSI codec, code page 1252 and 932"
+CORVANE_CODEPAGE=1252 "$root/build/native/bench/ansi_benchmark"
+CORVANE_CODEPAGE=932 "$root/build/native/bench/ansi_benchmark"
 echo "== native cipher (beside a plain loop on bytes)"
 "$root/build/native/bench/cipher_benchmark"
 echo "== native splitters (time per element by text size)"
