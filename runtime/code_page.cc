@@ -19,8 +19,6 @@ namespace {
 
 #include "runtime/code_page_tables.inc"
 
-constexpr char16_t kNoCharacter = 0xFFFF;
-
 }  // namespace
 
 CodePage::CodePage(const CodePageData& data)
@@ -29,7 +27,8 @@ CodePage::CodePage(const CodePageData& data)
       default_char_(data.default_char),
       exact_(0x10000),
       best_fit_(0x10000) {
-  for (size_t k = 0; k < data.lead_count; ++k) lead_row_[data.leads[k]] = static_cast<uint16_t>(k + 1);
+  for (size_t k = 0; k < data.lead_count; ++k)
+    lead_row_[data.leads[k]] = static_cast<uint16_t>(k + 1);
   // Every byte's character, then every pair's, from the runs.
   std::vector<char16_t> text;
   text.reserve(256 * (data.lead_count + 1));
@@ -38,7 +37,8 @@ CodePage::CodePage(const CodePageData& data)
     if (head & 0x8000) {
       const char16_t start = data.text[i++];
       const uint16_t step = (head & 0x4000) ? 1 : 0;
-      for (uint16_t k = 0; k < (head & 0x3FFF); ++k) text.push_back(static_cast<char16_t>(start + k * step));
+      for (uint16_t k = 0; k < (head & 0x3FFF); ++k)
+        text.push_back(static_cast<char16_t>(start + k * step));
     } else {
       text.insert(text.end(), data.text + i, data.text + i + head);
       i += head;
@@ -64,8 +64,8 @@ CodePage::CodePage(const CodePageData& data)
   // Without best fit, a code stands for a unit only where it reads back as that unit.
   for (unsigned unit = 0; unit < 0x10000; ++unit) {
     const uint16_t code = best_fit_[unit];
-    const char16_t back = code > 0xFF ? (lead_row_[code >> 8] ? pairs_[(lead_row_[code >> 8] - 1) * 256 + (code & 0xFF)] : kNoCharacter)
-                                      : single_[code];
+    const uint16_t row = code > 0xFF ? lead_row_[code >> 8] : 0;
+    const long back = code <= 0xFF ? single_[code] : row ? pairs_[(row - 1) * 256 + (code & 0xFF)] : -1;
     exact_[unit] = back == unit ? code : data.default_byte;
   }
 }
