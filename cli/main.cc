@@ -16,6 +16,7 @@
 
 #include "cli/console.h"
 #include "corvane/code_page.h"
+#include "corvane/version.h"
 #include "cli/reg_command.h"
 #include "cli/session.h"
 
@@ -97,10 +98,10 @@ CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
   show->add_option("KEY", reg.key, "the key (default: every root)");
   CLI::App* exp = reg_app->add_subcommand("export", "write a key and its subkeys to a .reg file");
   exp->add_option("KEY", reg.key, "the key")->required();
-  exp->add_option("FILE", reg.file, "the .reg file")->required();
+  exp->add_option("FILE", reg.file, "the .reg file, or - for standard output")->required();
   exp->add_flag("--regedit4", reg.regedit4, "write REGEDIT4 (ANSI) instead of Version 5.00");
   CLI::App* imp = reg_app->add_subcommand("import", "apply a .reg file, all of it or nothing");
-  imp->add_option("FILE", reg.file, "the .reg file")->required();
+  imp->add_option("FILE", reg.file, "the .reg file, or - for standard input")->required();
   CLI::App* dump = reg_app->add_subcommand("dump", "copy the whole store to a file");
   dump->add_option("FILE", reg.file, "the copy")->required();
   CLI::App* restore = reg_app->add_subcommand("restore", "replace the store with a dumped copy");
@@ -120,6 +121,12 @@ int main(int argc, char** argv) {
 
   CLI::App app{"corvane: calls the Corvane classes and looks into the registry store", "corvane"};
   app.require_subcommand(1);
+  // The tool's version, and the library's it runs with where that differs.
+  const std::string version = std::string("corvane ") + CORVANE_VERSION +
+                              (std::string(corvane::LibraryVersion()) == CORVANE_VERSION
+                                   ? ""
+                                   : std::string(" (library ") + corvane::LibraryVersion() + ")");
+  app.set_version_flag("--version", version, "print the version and exit");
   std::string store;
   app.add_option("--store", store, "the registry store file to use (Linux)");
 
@@ -147,6 +154,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     return Usage(app, e.what());

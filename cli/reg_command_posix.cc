@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <memory>
 
@@ -87,7 +88,17 @@ Result ShowTree(RegistryStore& store, Long root, const std::vector<String>& path
                             });
 }
 
+// "-" stands for standard input (import) and standard output (export).
+bool IsStandardStream(const std::string& file) { return file == "-"; }
+std::string Named(const std::string& file, const char* stream) {
+  return IsStandardStream(file) ? stream : file;
+}
+
 bool ReadFile(const std::string& file, std::string* bytes) {
+  if (IsStandardStream(file)) {
+    bytes->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return !std::cin.bad();
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -160,32 +171,39 @@ int ExportAction(RegistryStore& store, const RegRequest& request) {
     std::fprintf(stderr, "corvane reg: %s\n", why.c_str());
     return 1;
   }
-  if (!registry::ReplaceFile(request.file, bytes, &why)) {
+  if (IsStandardStream(request.file)) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "corvane reg: cannot write standard output: %s\n", std::strerror(errno));
+      return 1;
+    }
+  } else if (!registry::ReplaceFile(request.file, bytes, &why)) {
     std::fprintf(stderr, "corvane reg: cannot write %s: %s; it is as it was\n",
                  request.file.c_str(), why.c_str());
     return 1;
   }
-  std::printf("exported %zu key%s to %s\n", keys.size(), keys.size() == 1 ? "" : "s",
-              request.file.c_str());
+  // The report goes where the file's bytes do not.
+  std::fprintf(IsStandardStream(request.file) ? stderr : stdout, "exported %zu key%s to %s\n",
+               keys.size(), keys.size() == 1 ? "" : "s", Named(request.file, "standard output").c_str());
   return 0;
 }
 
 int ImportAction(RegistryStore& store, const RegRequest& request) {
   std::string bytes;
+  const std::string name = Named(request.file, "standard input");
   if (!ReadFile(request.file, &bytes)) {
-    std::fprintf(stderr, "corvane reg: cannot read %s\n", request.file.c_str());
+    std::fprintf(stderr, "corvane reg: cannot read %s\n", name.c_str());
     return 1;
   }
   std::vector<registry::KeyEdit> edits;
   registry::RegFileError error;
   if (!registry::ParseRegFile(bytes, &edits, &error)) {
-    std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", request.file.c_str(),
+    std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", name.c_str(),
                  error.line, error.message.c_str());
     return 1;
   }
   if (const Result r = registry::ApplyEdits(store, edits); r != 0)
-    return Failed("cannot import " + request.file + "; nothing was imported", r);
-  std::printf("imported %zu changes from %s\n", edits.size(), request.file.c_str());
+    return Failed("cannot import " + name + "; nothing was imported", r);
+  std::printf("imported %zu changes from %s\n", edits.size(), name.c_str());
   return 0;
 }
 
@@ -271,7 +289,7 @@ int RunReg(const RegRequest& request) {
                  there ? " (the file is empty)" : "");
     return 1;
   }
-  if (writes)
+  if (writes && !(request.action == "import" && IsStandardStream(request.file)))
     if (const std::string problem = InputFileProblem(request.file); !problem.empty()) {
       std::fprintf(stderr, "corvane reg: cannot read %s: %s\n", request.file.c_str(),
                    problem.c_str());

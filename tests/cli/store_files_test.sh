@@ -58,6 +58,11 @@ row "an export that fills the disk" 1 "it is as it was" 'grep -qx "an old export
 cmd='"$tool" --store "$s" reg dump "$work/backup" && "$tool" --store "$s" reg export HKCU "$work/export.reg"'
 row "a dump and an export are private, one file each" 0 "exported" \
   '[ "$(stat -c %a "$work/backup" "$work/export.reg" | sort -u)" = 600 ] && [ ! -e "$work/backup-wal" ]'
+cmd='"$tool" --store "$s" reg export "HKCU\Software\Demo" - 2>/dev/null | "$tool" --store "$work/piped.db" reg import -'
+row "an export to standard output imported from standard input" 0 "imported 2 changes from standard input" \
+  '[ ! -e ./- ] && "$tool" --store "$work/piped.db" call Corvane.Registry getdword "&H80000001" "Software\Demo" Count | grep -q "Long 42"'
+cmd='"$tool" --version'
+row "the version" 0 "^corvane [0-9]*\.[0-9]*\.[0-9]*$" true
 cmd='cp "$s" "$work/d.db" && truncate -s 12288 "$work/d.db" && cp "$work/d.db" "$work/d.orig" &&
      ulimit -f 80 && "$tool" --store "$work/d.db" reg restore "$work/backup"'
 row "a restore of a damaged store that fills the disk" 1 "the store .*d.db is as it was" \

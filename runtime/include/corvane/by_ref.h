@@ -5,9 +5,15 @@
 // only when the method assigned it, and then in the kind the method gave it. A parameter that
 // is only read leaves the caller's variable exactly as it was, whatever conversion its value
 // took on the way in.
+//
+// A value that is no variable of the caller's (a literal, a constant, a temporary) is passed as
+// VB passes a literal to a ByRef parameter: the method gets a variable of its own, which it may
+// assign and read back, and the caller sees nothing of it.
 #pragma once
 
 #include <exception>
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace corvane {
@@ -20,9 +26,17 @@ class ByRef {
   ByRef(T& value, bool& assigned) : value_(&value), assigned_(&assigned) {}
   // A variable of the caller's own, outside any call frame (native hosts, tests).
   ByRef(T& value) : value_(&value), assigned_(&own_flag_) {}  // NOLINT: implicit by design
+  // A value, not a variable: the parameter's own copy (shared by the copies of this ByRef).
+  ByRef(const T& value) : ByRef(kOwn, std::make_shared<T>(value)) {}       // NOLINT
+  ByRef(T&& value) : ByRef(kOwn, std::make_shared<T>(std::move(value))) {}  // NOLINT
+  template <class U>
+    requires(!std::is_same_v<std::remove_cvref_t<U>, T> &&
+             !std::is_same_v<std::remove_cvref_t<U>, ByRef> && std::is_convertible_v<U &&, T>)
+  ByRef(U&& value) : ByRef(kOwn, std::make_shared<T>(std::forward<U>(value))) {}  // NOLINT
 
   ByRef(const ByRef& other)
-      : value_(other.value_),
+      : own_(other.own_),
+        value_(other.value_),
         own_flag_(other.own_flag_),
         assigned_(other.assigned_ == &other.own_flag_ ? &own_flag_ : other.assigned_) {}
   ByRef& operator=(const ByRef& other) { return *this = T(other.get()); }
@@ -31,6 +45,12 @@ class ByRef {
     *value_ = std::move(value);
     *assigned_ = true;
     return *this;
+  }
+  template <class U>
+    requires(!std::is_same_v<std::remove_cvref_t<U>, T> &&
+             !std::is_same_v<std::remove_cvref_t<U>, ByRef> && std::is_convertible_v<U &&, T>)
+  ByRef& operator=(U&& value) {
+    return *this = T(std::forward<U>(value));
   }
 
   const T& get() const { return *value_; }
@@ -54,6 +74,10 @@ class ByRef {
   bool assigned() const { return *assigned_; }
 
  private:
+  enum Own { kOwn };
+  ByRef(Own, std::shared_ptr<T> own) : own_(std::move(own)), value_(own_.get()), assigned_(&own_flag_) {}
+
+  std::shared_ptr<T> own_;  // the value's own variable, where the caller passed a value
   T* value_;
   bool own_flag_ = false;
   bool* assigned_;
