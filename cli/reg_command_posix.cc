@@ -196,7 +196,12 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
   }
   std::vector<registry::KeyEdit> edits;
   registry::RegFileError error;
-  if (!registry::ParseRegFile(bytes, &edits, &error)) {
+  bool as_utf8 = false;
+  const bool parsed = registry::ParseRegFile(bytes, &edits, &error, &as_utf8);
+  if (as_utf8)
+    std::fprintf(stderr, "corvane reg: %s has no byte-order mark and is UTF-8: read as UTF-8\n",
+                 name.c_str());
+  if (!parsed) {
     std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", name.c_str(),
                  error.line, error.message.c_str());
     return 1;

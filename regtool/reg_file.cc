@@ -52,8 +52,39 @@ StringView TrimRight(StringView text) {
   return text;
 }
 
-// The file's text: UTF-16LE after its byte-order mark, UTF-8 after its mark, ANSI otherwise.
-bool Decode(std::string_view bytes, String* text) {
+// Bytes that are UTF-8 and not plain ASCII: every sequence well formed (no overlong form, no
+// surrogate, nothing past U+10FFFF), at least one of them past ASCII.
+bool IsUtf8PastAscii(std::string_view bytes) {
+  bool past = false;
+  for (size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t trail = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                       : lead >= 0xF0 && lead <= 0xF4                   ? 3
+                                                                        : 0;
+    if (trail == 0 || i + trail >= bytes.size()) return false;
+    uint32_t code = lead & (0x3F >> trail);
+    for (size_t k = 1; k <= trail; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    const uint32_t least = trail == 1 ? 0x80 : trail == 2 ? 0x800 : 0x10000;
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    past = true;
+    i += trail + 1;
+  }
+  return past;
+}
+
+// The file's text: UTF-16LE after its byte-order mark, UTF-8 after its mark; without a mark,
+// UTF-8 where the bytes are UTF-8 past ASCII (as an editor saves a hand-written file), except
+// in a REGEDIT4 file, which regedit writes in the ANSI code page; ANSI otherwise.
+bool Decode(std::string_view bytes, String* text, bool* as_utf8) {
+  *as_utf8 = false;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
     bytes.remove_prefix(2);
@@ -63,6 +94,11 @@ bool Decode(std::string_view bytes, String* text) {
   }
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     *text = rt::FromUtf8(bytes.substr(3));
+    return true;
+  }
+  if (bytes.substr(0, 8) != "REGEDIT4" && IsUtf8PastAscii(bytes)) {
+    *text = rt::FromUtf8(bytes);
+    *as_utf8 = true;
     return true;
   }
   *text = rt::FromAnsi(bytes);
@@ -440,10 +476,14 @@ class Writer {
 
 }  // namespace
 
-bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error) {
+bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error,
+                  bool* read_as_utf8) {
   edits->clear();
   String text;
-  if (!Decode(bytes, &text)) {
+  bool as_utf8 = false;
+  const bool decoded = Decode(bytes, &text, &as_utf8);
+  if (read_as_utf8 != nullptr) *read_as_utf8 = as_utf8;
+  if (!decoded) {
     *error = {1, "a UTF-16 file with an odd number of bytes"};
     return false;
   }

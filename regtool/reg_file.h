@@ -31,8 +31,10 @@ struct RegFileError {
 
 // Reads a whole .reg file (its bytes, in either format and encoding) into the changes it
 // describes, in file order. False, with `error` set and `edits` empty, when any line is
-// malformed: a file is applied whole or not at all.
-bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error);
+// malformed: a file is applied whole or not at all. `read_as_utf8`, where given, tells whether a
+// file without a byte-order mark was taken for UTF-8 rather than the ANSI code page.
+bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error,
+                  bool* read_as_utf8 = nullptr);
 
 // One key of an export: its path as created, root name first, and its values.
 struct ExportedKey {

@@ -115,6 +115,29 @@ TEST(RegFile, ReadsWhatRegeditWrites) {
   EXPECT_EQ(edits[6].path, (std::vector<String>{u"Software", u"Old"}));
 }
 
+TEST(RegFile, AFileWithoutAMarkIsReadAsUtf8WhereItIsUtf8) {
+  const struct {
+    const char* header;
+    const char* data;
+    const char16_t* read;
+    bool as_utf8;
+  } rows[] = {
+      {"Windows Registry Editor Version 5.00", "caf\xC3\xA9", u"caf\u00E9", true},
+      {"REGEDIT4", "caf\xC3\xA9", u"caf\u00C3\u00A9", false},              // the code page's
+      {"Windows Registry Editor Version 5.00", "caf\xE9", u"caf\u00E9", false},   // not UTF-8
+      {"Windows Registry Editor Version 5.00", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC", false},  // a surrogate
+  };
+  for (const auto& row : rows) {
+    std::vector<KeyEdit> edits;
+    RegFileError error;
+    bool as_utf8 = !row.as_utf8;
+    const std::string file = std::string(row.header) + "\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"" + row.data + "\"\r\n";
+    ASSERT_TRUE(ParseRegFile(file, &edits, &error, &as_utf8)) << error.message;
+    EXPECT_EQ(as_utf8, row.as_utf8) << row.data;
+    EXPECT_EQ(edits.back().value.data, Utf16(row.read) + Bytes({0, 0})) << row.data;
+  }
+}
+
 TEST(RegFile, MalformedFilesAreRefusedWithTheirLine) {
   const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\T]\n";
   const struct {
