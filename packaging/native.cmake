@@ -71,8 +71,19 @@ configure_file(changelog.Debian.in ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian 
 add_custom_command(OUTPUT ${changelog_gz}
   COMMAND gzip -9n -c ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian > ${changelog_gz}
   DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian)
-add_custom_target(corvane_docs ALL DEPENDS ${man_gz} ${changelog_gz})
+# The library's page and the reference go with the headers.
+set(man3_gz ${CMAKE_CURRENT_BINARY_DIR}/corvane.3.gz)
+add_custom_command(OUTPUT ${man3_gz}
+  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/docs/corvane.3 > ${man3_gz}
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/corvane.3)
+set(reference_gz ${CMAKE_CURRENT_BINARY_DIR}/reference.md.gz)
+add_custom_command(OUTPUT ${reference_gz}
+  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/docs/reference.md > ${reference_gz}
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/reference.md)
+add_custom_target(corvane_docs ALL DEPENDS ${man_gz} ${man3_gz} ${reference_gz} ${changelog_gz})
 install(FILES ${man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+install(FILES ${man3_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev)
+install(FILES ${reference_gz} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libcorvane-dev COMPONENT dev)
 
 # Each package carries the licence as its copyright file, and the changelog.
 set(package_lib libcorvane1)
