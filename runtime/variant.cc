@@ -1,7 +1,13 @@
 // Kind names of the Variant.
 #include "corvane/variant.h"
 
+#include "corvane/errors.h"
+
 namespace corvane {
+
+void Variant::KindMismatch() {
+  throw rt::RuntimeError(rt::ErrorNumber::kTypeMismatch);
+}
 
 const char* TypeName(VariantKind kind) {
   switch (kind) {

@@ -117,6 +117,15 @@ struct ArithmeticRow {
   int error;
 };
 
+TEST(Convert, AVariantOfAnotherKindIsATypeMismatchOrNothing) {
+  const Variant empty, text = Variant::OfString(u"7");
+  EXPECT_EQ(ErrorOf([&] { (void)empty.string(); }), 13);
+  EXPECT_EQ(ErrorOf([&] { (void)text.long_value(); }), 13);
+  EXPECT_FALSE(empty.as_string().has_value());
+  EXPECT_EQ(text.as_string(), String(u"7"));
+  EXPECT_EQ(empty.string_or(u"none"), u"none");
+}
+
 TEST(Convert, VariantArithmeticTakesTheWiderKind) {
   const Variant empty;
   const auto I = Variant::OfInteger;

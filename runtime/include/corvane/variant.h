@@ -4,6 +4,7 @@
 // it can be refused), Integer, Long, Double, String, and Error, which marks an omitted argument.
 #pragma once
 
+#include <optional>
 #include <variant>
 
 #include "corvane/export.h"
@@ -30,14 +31,23 @@ class Variant {
   bool is_empty() const { return kind() == VariantKind::kEmpty; }
   bool is_null() const { return kind() == VariantKind::kNull; }
 
-  // Accessors for the stored value; each requires the matching kind.
-  Integer integer() const { return std::get<Integer>(value_); }
-  Long long_value() const { return std::get<Long>(value_); }
-  double double_value() const { return std::get<double>(value_); }
-  const String& string() const { return std::get<String>(value_); }
+  // Accessors for the stored value; each requires the matching kind, and raises runtime error
+  // 13 (Type mismatch, rt::RuntimeError) for another.
+  Integer integer() const { return Get<Integer>(); }
+  Long long_value() const { return Get<Long>(); }
+  double double_value() const { return Get<double>(); }
+  const String& string() const { return Get<String>(); }
   // The stored String moved out of a Variant that is about to go.
-  String TakeString() && { return std::move(std::get<String>(value_)); }
-  Long error_code() const { return std::get<ErrorTag>(value_).scode; }
+  String TakeString() && { return std::move(const_cast<String&>(Get<String>())); }
+  Long error_code() const { return Get<ErrorTag>().scode; }
+
+  // The same without an error: the value where the Variant holds that kind, else nothing (or
+  // `fallback`).
+  std::optional<Integer> as_integer() const { return As<Integer>(); }
+  std::optional<Long> as_long() const { return As<Long>(); }
+  std::optional<double> as_double() const { return As<double>(); }
+  std::optional<String> as_string() const { return As<String>(); }
+  String string_or(String fallback) const { return as_string().value_or(std::move(fallback)); }
 
   bool operator==(const Variant& other) const = default;
 
@@ -52,6 +62,18 @@ class Variant {
 
   template <class T>
   explicit Variant(T value) : value_(std::move(value)) {}
+
+  [[noreturn]] CORVANE_API static void KindMismatch();
+  template <class T>
+  const T& Get() const {
+    if (const T* value = std::get_if<T>(&value_)) return *value;
+    KindMismatch();
+  }
+  template <class T>
+  std::optional<T> As() const {
+    if (const T* value = std::get_if<T>(&value_)) return *value;
+    return std::nullopt;
+  }
 
   // Alternatives in the order of VariantKind.
   std::variant<std::monostate, NullTag, Integer, Long, double, String, ErrorTag> value_;
