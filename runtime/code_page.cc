@@ -215,18 +215,6 @@ String FromAnsi(std::string_view bytes) { return ActiveCodePage().Read(bytes); }
 std::string ToAnsiAsSystem(StringView text) { return ActiveCodePage().WriteAsSystem(text); }
 String FromAnsiAsSystem(std::string_view bytes) { return ActiveCodePage().ReadAsSystem(bytes); }
 
-Integer AnsiCodeOf(char16_t character) {
-  const std::string bytes = ToAnsi(StringView(&character, 1));
-  if (bytes.size() >= 2)
-    return static_cast<Integer>((static_cast<Byte>(bytes[0]) << 8) | static_cast<Byte>(bytes[1]));
-  return Integer{static_cast<Byte>(bytes[0])};
-}
-
-char16_t CharOfAnsiCode(Byte code) {
-  const char byte = static_cast<char>(code);
-  return FromAnsi(std::string_view(&byte, 1))[0];
-}
-
 }  // namespace corvane::rt
 
 namespace corvane {

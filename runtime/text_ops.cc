@@ -13,6 +13,21 @@ void Require(bool valid) {
 
 }  // namespace
 
+// The ANSI code of a character and the character of a code, over the platform's codec: two
+// bytes make a signed 16-bit code; a lone lead byte reads as the code page's default character.
+Integer AnsiCodeOf(char16_t character) {
+  const std::string bytes = ToAnsi(StringView(&character, 1));
+  if (bytes.size() >= 2)
+    return static_cast<Integer>((static_cast<Byte>(bytes[0]) << 8) | static_cast<Byte>(bytes[1]));
+  return Integer{static_cast<Byte>(bytes[0])};
+}
+
+char16_t CharOfAnsiCode(Byte code) {
+  const char byte = static_cast<char>(code);
+  const String text = FromAnsi(std::string_view(&byte, 1));
+  return text.empty() ? u'?' : text[0];
+}
+
 Long Len(StringView s) {
   return static_cast<Long>(s.size());
 }

@@ -108,20 +108,6 @@ String FromAnsiAsSystem(std::string_view bytes) {
   return text;
 }
 
-Integer AnsiCodeOf(char16_t character) {
-  const std::string bytes = ToAnsi(StringView(&character, 1));
-  if (bytes.size() >= 2)
-    return static_cast<Integer>((static_cast<Byte>(bytes[0]) << 8) | static_cast<Byte>(bytes[1]));
-  return Integer{static_cast<Byte>(bytes[0])};
-}
-
-char16_t CharOfAnsiCode(Byte code) {
-  // A byte that is no character by itself (a lead byte of a double-byte code page) reads as "?".
-  const char byte = static_cast<char>(code);
-  wchar_t wide = 0;
-  if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide, 1) != 1) return u'?';
-  return static_cast<char16_t>(wide);
-}
 
 }  // namespace corvane::rt
 

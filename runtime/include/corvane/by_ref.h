@@ -19,6 +19,15 @@
 namespace corvane {
 
 template <class T>
+class ByRef;
+
+// A value that a ByRef<T> takes as its own: one that converts to T and is neither a T (taken as
+// the caller's variable, or copied) nor a ByRef.
+template <class U, class T>
+concept ValueOf = !std::is_same_v<std::remove_cvref_t<U>, T> &&
+                  !std::is_same_v<std::remove_cvref_t<U>, ByRef<T>> && std::is_convertible_v<U &&, T>;
+
+template <class T>
 class ByRef {
  public:
   // A parameter of a call frame: `value` is the frame's slot, `assigned` its flag (shared by
@@ -29,9 +38,7 @@ class ByRef {
   // A value, not a variable: the parameter's own copy (shared by the copies of this ByRef).
   ByRef(const T& value) : ByRef(kOwn, std::make_shared<T>(value)) {}       // NOLINT
   ByRef(T&& value) : ByRef(kOwn, std::make_shared<T>(std::move(value))) {}  // NOLINT
-  template <class U>
-    requires(!std::is_same_v<std::remove_cvref_t<U>, T> &&
-             !std::is_same_v<std::remove_cvref_t<U>, ByRef> && std::is_convertible_v<U &&, T>)
+  template <ValueOf<T> U>
   ByRef(U&& value) : ByRef(kOwn, std::make_shared<T>(std::forward<U>(value))) {}  // NOLINT
 
   ByRef(const ByRef& other)
@@ -46,9 +53,7 @@ class ByRef {
     *assigned_ = true;
     return *this;
   }
-  template <class U>
-    requires(!std::is_same_v<std::remove_cvref_t<U>, T> &&
-             !std::is_same_v<std::remove_cvref_t<U>, ByRef> && std::is_convertible_v<U &&, T>)
+  template <ValueOf<T> U>
   ByRef& operator=(U&& value) {
     return *this = T(std::forward<U>(value));
   }
