@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   const std::string path = "/tmp/corvane-registry-bench.db";
   std::remove(path.c_str());
   const auto store = registry::RegistryStore::Open(path);
-  registry::InstallRegistry(store.get());
+  registry::InstallRegistryUnowned(store.get());
 #endif
   registry::RegistryApi& api = registry::CurrentRegistry();
   Declares declares;

@@ -23,8 +23,9 @@ namespace {
 using registry::RegistryStore;
 using registry::Result;
 
-std::unique_ptr<RegistryStore>& ChosenStore() {
-  static std::unique_ptr<RegistryStore> store;
+// The store of this run, installed as the process's registry once opened.
+std::shared_ptr<RegistryStore>& ChosenStore() {
+  static std::shared_ptr<RegistryStore> store;
   return store;
 }
 
@@ -34,8 +35,11 @@ std::string& ChosenPath() {
 }
 
 RegistryStore& Store() {
-  std::unique_ptr<RegistryStore>& store = ChosenStore();
-  if (!store) store = RegistryStore::Open(ChosenPath());
+  std::shared_ptr<RegistryStore>& store = ChosenStore();
+  if (!store) {
+    store = RegistryStore::Open(ChosenPath());
+    registry::InstallRegistry(store);
+  }
   return *store;
 }
 
@@ -274,7 +278,7 @@ int UseStore(const std::string& path, bool for_classes) {
   }
   if (!for_classes) return 0;  // reg opens it for its action
   ChosenStore() = RegistryStore::Open(ChosenPath());
-  registry::InstallRegistry(ChosenStore().get());
+  registry::InstallRegistry(ChosenStore());
   if (const Result health = ChosenStore()->health(); health != 0) {
     std::fprintf(stderr, "corvane: the registry store %s cannot be used (result %d)\n",
                  ChosenPath().c_str(), static_cast<int>(health));

@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::unique_ptr<registry::RegistryStore> store = [] {
     const std::string path = fuzz::ScratchStorePath("classes");
     auto s = registry::RegistryStore::Open(path);
-    registry::InstallRegistry(s.get());
+    registry::InstallRegistryUnowned(s.get());
     platform::InstallModalBox(&box);
     return s;
   }();

@@ -2,11 +2,22 @@
 #include "corvane/registry_api.h"
 
 #include <atomic>
+#include <mutex>
+
+#include "registry/registry_store.h"
 
 namespace corvane::registry {
 namespace {
 
 std::atomic<RegistryApi*> g_registry{nullptr};
+std::mutex g_owner_mutex;
+std::shared_ptr<RegistryApi> g_owner;  // guarded by g_owner_mutex: what keeps g_registry alive
+
+void Install(RegistryApi* registry, std::shared_ptr<RegistryApi> owner) {
+  const std::lock_guard<std::mutex> lock(g_owner_mutex);
+  g_registry.store(registry, std::memory_order_release);
+  g_owner.swap(owner);  // the old owner lets go as this returns
+}
 
 }  // namespace
 
@@ -15,8 +26,13 @@ RegistryApi& CurrentRegistry() {
   return installed != nullptr ? *installed : SystemRegistry();
 }
 
-void InstallRegistry(RegistryApi* registry) {
-  g_registry.store(registry, std::memory_order_release);
+void InstallRegistry(std::shared_ptr<RegistryApi> registry) {
+  RegistryApi* raw = registry.get();
+  Install(raw, std::move(registry));
+}
+
+void InstallRegistryUnowned(RegistryApi* registry) {
+  Install(registry, nullptr);
 }
 
 }  // namespace corvane::registry

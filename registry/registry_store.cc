@@ -21,9 +21,6 @@ String FromAnsiText(const char* text) {
   return text == nullptr ? String() : rt::FromAnsiAsSystem(text);
 }
 
-bool IsEmpty(const char* subkey) {
-  return subkey == nullptr || *subkey == 0;
-}
 
 // The bytes that a text value's ANSI caller gave, as the registry keeps them: a count that
 // leaves out the terminator just past it takes the terminator in.
@@ -103,7 +100,8 @@ Result RegistryStore::OpenKey(Long key, const char* subkey, Long* result) {
   if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
-  if (!IsEmpty(subkey)) return Open(call.result(), key, subkey, kKeyAllAccess, result);
+  if (subkey != nullptr && *subkey != 0)
+    return Open(call.result(), key, FromAnsiText(subkey), kKeyAllAccess, result);
   const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   *result = key;
@@ -116,20 +114,27 @@ Result RegistryStore::OpenKeyEx(Long key, const char* subkey, uint32_t, uint32_t
   if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
+  return Open(call.result(), key, FromAnsiText(subkey), sam, result);
+}
+
+Result RegistryStore::OpenKeyW(Long key, const String& subkey, uint32_t sam, Long* result) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  *result = 0;
   return Open(call.result(), key, subkey, sam, result);
 }
 
 // OpenKeyEx within a call.
-Result RegistryStore::Open(Result ready, Long key, const char* subkey, uint32_t sam,
+Result RegistryStore::Open(Result ready, Long key, const String& subkey, uint32_t sam,
                            Long* result) {
   const Target target = Resolve(ready, key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) {
-    if (!IsEmpty(subkey)) return kInvalidHandle;
+    if (!subkey.empty()) return kInvalidHandle;
     *result = key;
     return kSuccess;
   }
-  if (IsEmpty(subkey) && RootByHandle(key) != nullptr) {
+  if (subkey.empty() && RootByHandle(key) != nullptr) {
     *result = key;
     return kSuccess;
   }
@@ -146,10 +151,22 @@ Result RegistryStore::CreateKey(Long key, const char* subkey, Long* result) {
   if (!call.locked()) return kBusy;
   if (result == nullptr) return kInvalidParameter;
   *result = 0;
-  const Target target = Resolve(call.result(), key);
+  return Create(call.result(), key, FromAnsiText(subkey), result);
+}
+
+Result RegistryStore::CreateKeyW(Long key, const String& subkey, Long* result) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  *result = 0;
+  return Create(call.result(), key, subkey, result);
+}
+
+// CreateKey within a call.
+Result RegistryStore::Create(Result ready, Long key, const String& subkey, Long* result) {
+  const Target target = Resolve(ready, key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
-  if (IsEmpty(subkey) && RootByHandle(key) != nullptr) {
+  if (subkey.empty() && RootByHandle(key) != nullptr) {
     *result = key;
     return kSuccess;
   }
@@ -219,22 +236,73 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
   return kSuccess;
 }
 
-Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t type,
-                                 const uint8_t* data, uint32_t count) {
+Result RegistryStore::QueryValueW(Long key, const String& name, uint32_t* type,
+                                  std::string* data) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
   const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
-  if ((target.access & kKeySetValue) == 0) return kAccessDenied;
+  StoredValue value;
+  if (const Result r = storage_->ReadValue(target.id, name, &value); r != kSuccess) return r;
+  *type = value.type;
+  *data = std::move(value.data);
+  return kSuccess;
+}
+
+Result RegistryStore::SubkeysW(Long key, std::vector<String>* names) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  const Target target = Resolve(call.result(), key);
+  if (target.error != kSuccess) return target.error;
+  if (target.performance || target.id == 0) return target.performance ? kInvalidHandle : kSuccess;
+  std::vector<Child> children;
+  if (const Result r = storage_->ListChildren(target.id, &children); r != kSuccess) return r;
+  for (Child& child : children) names->push_back(std::move(child.name));
+  return kSuccess;
+}
+
+Result RegistryStore::ValuesW(Long key, std::vector<std::pair<String, uint32_t>>* values) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  const Target target = Resolve(call.result(), key);
+  if (target.error != kSuccess) return target.error;
+  if (target.performance || target.id == 0) return target.performance ? kInvalidHandle : kSuccess;
+  std::vector<StoredValue> stored;
+  if (const Result r = storage_->ListValues(target.id, &stored); r != kSuccess) return r;
+  for (StoredValue& value : stored) values->emplace_back(std::move(value.name), value.type);
+  return kSuccess;
+}
+
+Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t type,
+                                 const uint8_t* data, uint32_t count) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
   if ((data == nullptr && count != 0) || count > kMaxData) return kInvalidParameter;
   StoredValue value{FromAnsiText(name), type, {}};
-  if (value.name.size() > kMaxValueName) return kInvalidParameter;
   if (IsTextType(type)) {
     value.data = StoredText(data, count);
   } else if (count > 0) {
     value.data.assign(reinterpret_cast<const char*>(data), count);
   }
+  return Set(call.result(), key, value);
+}
+
+Result RegistryStore::SetValueW(Long key, const String& name, uint32_t type,
+                                const std::string& data) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  if (data.size() > kMaxData) return kInvalidParameter;
+  return Set(call.result(), key, StoredValue{name, type, data});
+}
+
+// SetValueEx within a call.
+Result RegistryStore::Set(Result ready, Long key, const StoredValue& value) {
+  const Target target = Resolve(ready, key);
+  if (target.error != kSuccess) return target.error;
+  if (target.performance) return kInvalidHandle;
+  if ((target.access & kKeySetValue) == 0) return kAccessDenied;
+  if (value.name.size() > kMaxValueName) return kInvalidParameter;
   // The write itself finds the key gone, inside its transaction.
   return storage_->Transaction([&]() -> Result {
     KeyId id = target.id;
@@ -256,7 +324,19 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
   if (subkey == nullptr) return kInvalidParameter;
-  const Target target = Resolve(call.result(), key);
+  return Remove(call.result(), key, FromAnsiText(subkey), false);
+}
+
+Result RegistryStore::DeleteTreeW(Long key, const String& subkey) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  return Remove(call.result(), key, subkey, true);
+}
+
+// DeleteKey within a call; with `tree`, the keys below it go too (else a key that has any is
+// refused with 5).
+Result RegistryStore::Remove(Result ready, Long key, const String& subkey, bool tree) {
+  const Target target = Resolve(ready, key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   std::vector<String> path;
@@ -268,8 +348,17 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
     if (const Result r = Walk(StartOf(target, path), path, &id); r != kSuccess) return r;
     bool has_children = false;
     if (const Result r = storage_->HasChildren(id, &has_children); r != kSuccess) return r;
-    if (has_children) return kAccessDenied;
-    return storage_->DeleteKey(id);
+    if (has_children && !tree) return kAccessDenied;
+    // The key and every key below it, each before its subkeys; removed from the last.
+    std::vector<KeyId> order{id};
+    for (size_t i = 0; has_children && i < order.size(); ++i) {
+      std::vector<Child> children;
+      if (const Result r = storage_->ListChildren(order[i], &children); r != kSuccess) return r;
+      for (const Child& child : children) order.push_back(child.id);
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+      if (const Result r = storage_->DeleteKey(*it); r != kSuccess) return r;
+    return kSuccess;
   });
   // The key may have been a view's own key (an empty HKEY_USERS\<SID>): found anew next time.
   if (deleted == kSuccess) ForgetViews();
@@ -279,13 +368,24 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
 Result RegistryStore::DeleteValue(Long key, const char* name) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
-  const Target target = Resolve(call.result(), key);
+  return Unset(call.result(), key, FromAnsiText(name));
+}
+
+Result RegistryStore::DeleteValueW(Long key, const String& name) {
+  const Call call(*this);
+  if (!call.locked()) return kBusy;
+  return Unset(call.result(), key, name);
+}
+
+// DeleteValue within a call.
+Result RegistryStore::Unset(Result ready, Long key, const String& name) {
+  const Target target = Resolve(ready, key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if ((target.access & kKeySetValue) == 0) return kAccessDenied;
   return storage_->Transaction([&]() -> Result {
     if (const Result r = StillThere(target); r != kSuccess) return r;
-    return storage_->DeleteValue(target.id, FromAnsiText(name));
+    return storage_->DeleteValue(target.id, name);
   });
 }
 
@@ -328,8 +428,7 @@ Result RegistryStore::StillThere(const Target& target) {
 // The components of `subkey`: a leading backslash is refused (one is skipped under
 // HKEY_CLASSES_ROOT), trailing and doubled ones are ignored, a component longer than a key name
 // may be is refused.
-Result RegistryStore::ParsePath(Long key, const char* subkey, std::vector<String>* path) {
-  String text = FromAnsiText(subkey);
+Result RegistryStore::ParsePath(Long key, String text, std::vector<String>* path) {
   if (!text.empty() && text[0] == u'\\') {
     if (key != kClassesRoot) return kBadPathname;
     text.erase(0, 1);

@@ -34,11 +34,17 @@
 #include <string>
 
 #include "registry/key_storage.h"
+#include "registry/wide_registry.h"
 #include "corvane/registry_api.h"
+#include "corvane/export.h"
 
 namespace corvane::registry {
 
-class RegistryStore final : public RegistryApi {
+// Installs `registry` as InstallRegistry does, without keeping it alive: for tests and tools
+// that own the backend themselves and outlive its installation.
+CORVANE_API void InstallRegistryUnowned(RegistryApi* registry);
+
+class RegistryStore final : public RegistryApi, public WideRegistry {
  public:
   explicit RegistryStore(std::unique_ptr<KeyStorage> storage);
 
@@ -76,6 +82,15 @@ class RegistryStore final : public RegistryApi {
   Result DeleteKey(Long key, const char* subkey) override;
   Result DeleteValue(Long key, const char* name) override;
 
+  Result OpenKeyW(Long key, const String& subkey, uint32_t sam, Long* result) override;
+  Result CreateKeyW(Long key, const String& subkey, Long* result) override;
+  Result QueryValueW(Long key, const String& name, uint32_t* type, std::string* data) override;
+  Result SetValueW(Long key, const String& name, uint32_t type, const std::string& data) override;
+  Result DeleteValueW(Long key, const String& name) override;
+  Result DeleteTreeW(Long key, const String& subkey) override;
+  Result SubkeysW(Long key, std::vector<String>* names) override;
+  Result ValuesW(Long key, std::vector<std::pair<String, uint32_t>>* values) override;
+
  private:
   // What a caller's handle stands for.
   struct Target {
@@ -96,11 +111,15 @@ class RegistryStore final : public RegistryApi {
   class Call;
 
   // The calls' work within a call (the lock held).
-  [[nodiscard]] Result Open(Result ready, Long key, const char* subkey, uint32_t sam,
+  [[nodiscard]] Result Open(Result ready, Long key, const String& subkey, uint32_t sam,
                             Long* result);
+  [[nodiscard]] Result Create(Result ready, Long key, const String& subkey, Long* result);
+  [[nodiscard]] Result Set(Result ready, Long key, const StoredValue& value);
+  [[nodiscard]] Result Unset(Result ready, Long key, const String& name);
+  [[nodiscard]] Result Remove(Result ready, Long key, const String& subkey, bool tree);
   Target Resolve(Result ready, Long key);
   [[nodiscard]] Result StillThere(const Target& target);
-  [[nodiscard]] Result ParsePath(Long key, const char* subkey, std::vector<String>* path);
+  [[nodiscard]] Result ParsePath(Long key, String text, std::vector<String>* path);
   [[nodiscard]] Result Walk(KeyId from, const std::vector<String>& path, KeyId* found);
   [[nodiscard]] Result ViewKey(Long root, KeyId* key);
   [[nodiscard]] Result MakeView(Long root, KeyId* key);

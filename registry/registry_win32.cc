@@ -3,7 +3,10 @@
 // the predefined roots reach the real roots on 64-bit Windows too.
 #include <windows.h>
 
+#include <vector>
+
 #include "registry/hkey_value_win32.h"
+#include "registry/wide_registry.h"
 #include "corvane/registry_api.h"
 
 namespace corvane::registry {
@@ -26,9 +29,14 @@ Result GiveHandle(Result result, HKEY opened, Long* out) {
   return result;
 }
 
+const wchar_t* Wide(const String& text) {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t));
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
 // NOTE: Windows answers a null result pointer with ERROR_INVALID_PARAMETER; Wine writes
 // through it and crashes. The backend answers it itself, as Windows does.
-class Win32Registry final : public RegistryApi {
+class Win32Registry final : public RegistryApi, public WideRegistry {
  public:
   Result OpenKey(Long key, const char* subkey, Long* result) override {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
@@ -65,6 +73,70 @@ class Win32Registry final : public RegistryApi {
   }
   Result DeleteValue(Long key, const char* name) override {
     return RegDeleteValueA(HkeyFromLong(key), name);
+  }
+
+  Result OpenKeyW(Long key, const String& subkey, uint32_t sam, Long* result) override {
+    HKEY opened = nullptr;
+    const LONG r = RegOpenKeyExW(HkeyFromLong(key), Wide(subkey), 0, sam, &opened);
+    return GiveHandle(r, opened, result);
+  }
+  Result CreateKeyW(Long key, const String& subkey, Long* result) override {
+    HKEY created = nullptr;
+    const LONG r = RegCreateKeyExW(HkeyFromLong(key), Wide(subkey), 0, nullptr, 0,
+                                   KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    return GiveHandle(r, created, result);
+  }
+  Result QueryValueW(Long key, const String& name, uint32_t* type, std::string* data) override {
+    // The value may grow between the two calls: asked again until it fits.
+    DWORD size = 0;
+    LONG r = RegQueryValueExW(HkeyFromLong(key), Wide(name), nullptr, nullptr, nullptr, &size);
+    while (r == ERROR_SUCCESS || r == ERROR_MORE_DATA) {
+      data->resize(size);
+      DWORD kind = 0;
+      r = RegQueryValueExW(HkeyFromLong(key), Wide(name), nullptr, &kind,
+                           reinterpret_cast<BYTE*>(data->data()), &size);
+      if (r == ERROR_SUCCESS) {
+        data->resize(size);
+        *type = kind;
+        return r;
+      }
+    }
+    return r;
+  }
+  Result SetValueW(Long key, const String& name, uint32_t type, const std::string& data) override {
+    return RegSetValueExW(HkeyFromLong(key), Wide(name), 0, type,
+                          reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size()));
+  }
+  Result DeleteValueW(Long key, const String& name) override {
+    return RegDeleteValueW(HkeyFromLong(key), Wide(name));
+  }
+  Result DeleteTreeW(Long key, const String& subkey) override {
+    if (subkey.empty()) return ERROR_INVALID_PARAMETER;  // the key itself stays
+    return RegDeleteTreeW(HkeyFromLong(key), Wide(subkey));
+  }
+  Result SubkeysW(Long key, std::vector<String>* names) override {
+    std::vector<wchar_t> name(256);  // a key name's limit, and its terminator
+    for (DWORD i = 0;; ++i) {
+      DWORD length = static_cast<DWORD>(name.size());
+      const LONG r = RegEnumKeyExW(HkeyFromLong(key), i, name.data(), &length, nullptr, nullptr,
+                                   nullptr, nullptr);
+      if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+      if (r != ERROR_SUCCESS) return r;
+      names->emplace_back(reinterpret_cast<const char16_t*>(name.data()), length);
+    }
+  }
+  Result ValuesW(Long key, std::vector<std::pair<String, uint32_t>>* values) override {
+    std::vector<wchar_t> name(16384);  // a value name's limit, and its terminator
+    for (DWORD i = 0;; ++i) {
+      DWORD length = static_cast<DWORD>(name.size());
+      DWORD type = 0;
+      const LONG r = RegEnumValueW(HkeyFromLong(key), i, name.data(), &length, nullptr, &type,
+                                   nullptr, nullptr);
+      if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+      if (r != ERROR_SUCCESS) return r;
+      values->emplace_back(String(reinterpret_cast<const char16_t*>(name.data()), length), type);
+    }
   }
 };
 

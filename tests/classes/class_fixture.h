@@ -37,7 +37,7 @@ class RegistryClassTest : public ::testing::Test {
       return registry::RegistryStore::Open(path).release();
     }();
     store_ = store;
-    registry::InstallRegistry(store_);
+    registry::InstallRegistryUnowned(store_);
 #endif
     platform::InstallModalBox(&box_);
     object_ = server::CreateInstance(prog_id_);
@@ -45,7 +45,7 @@ class RegistryClassTest : public ::testing::Test {
   void TearDown() override {
 #ifndef _WIN32
     EXPECT_EQ(store_->open_handles(), 0u) << "every key closed";
-    registry::InstallRegistry(nullptr);
+    registry::InstallRegistryUnowned(nullptr);
 #endif
     platform::InstallModalBox(nullptr);
   }

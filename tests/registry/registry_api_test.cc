@@ -3,12 +3,14 @@
 // Each test works under a scratch key of its own and removes it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "corvane/key.h"
 #include "corvane/registry_api.h"
 #include "registry/registry_store.h"
 #include "tests/support/failing_registry.h"
@@ -205,6 +207,59 @@ TEST_P(RegistryApiTest, TheFailingSeamAnswersForTheChosenOperation) {
   failing.Heal();
   EXPECT_EQ(failing.OpenKeyEx(scratch_, "", 0, kKeyRead, &key), kSuccess);
   failing.CloseKey(key);
+}
+
+// The C++ key class over the backend's wide calls: every type with Unicode names and text,
+// listing, deleting, and each failure's result code.
+TEST_P(RegistryApiTest, TheKeyClass) {
+  InstallRegistryUnowned(&api());
+  const std::string path = scratch_path_ + "\\Ключ ☃";
+  std::error_code ec, missing, wrong_type, bad_name, fresh;
+  Key key = Key::Create(Hive::kCurrentUser, path, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  EXPECT_FALSE(key.WriteString("Grüße 😀", "text ☃ 世界") || key.WriteDword("d", 0xFFFFFFFF) ||
+               key.WriteQword("q", 0x0123456789ABCDEF) || key.WriteBinary("b", {0, 1, 255}) ||
+               key.WriteMultiString("m", {"a", "ü"}));
+  EXPECT_EQ(key.ReadString("Grüße 😀"), "text ☃ 世界");
+  EXPECT_EQ(key.ReadDword("d"), 0xFFFFFFFFu);
+  EXPECT_EQ(key.ReadQword("q"), 0x0123456789ABCDEFu);
+  EXPECT_EQ(key.ReadBinary("b"), (std::vector<uint8_t>{0, 1, 255}));
+  EXPECT_EQ(key.ReadMultiString("m"), (std::vector<std::string>{"a", "ü"}));
+  key.CreateSubkey("Ünter\\deeper", ec);
+  EXPECT_EQ(key.Subkeys(ec), std::vector<std::string>{"Ünter"});
+  std::vector<std::string> values;  // in the platform's order (Wine's is by name)
+  for (const Key::Value& value : key.Values(ec))
+    values.push_back(value.name + ":" + std::to_string(static_cast<uint32_t>(value.type)));
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(values, (std::vector<std::string>{"Grüße 😀:1", "b:3", "d:4", "m:7", "q:11"}));
+  key.ReadString("absent", &missing);
+  key.ReadDword("Grüße 😀", &wrong_type);
+  key.ReadString("\xff", &bad_name);
+  Key::Open(Hive::kCurrentUser, path + "\\none", fresh);
+  Key reader = Key::Open(Hive::kCurrentUser, path, ec, Key::Access::kRead);
+  const std::pair<std::error_code, Result> rows[] = {
+      {missing, kFileNotFound},
+      {wrong_type, kUnsupportedType},
+      {bad_name, kInvalidParameter},
+      {fresh, kFileNotFound},
+      {reader.WriteDword("d", 1), kAccessDenied},
+      {Key().WriteDword("d", 1), kInvalidHandle},
+      {key.WriteMultiString("m", {"a", ""}), kInvalidParameter},
+      {key.DeleteTree(""), kInvalidParameter},
+      {key.DeleteValue("d"), kSuccess},
+      {key.DeleteValue("d"), kFileNotFound},
+      {key.DeleteTree("Ünter"), kSuccess},
+      {Key::Open(Hive::kCurrentUser, scratch_path_, ec).DeleteTree("Ключ ☃"), kSuccess},
+      {key.WriteDword("d", 1), kKeyDeleted},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i)
+    EXPECT_EQ(rows[i].first, MakeError(rows[i].second))
+        << "row " << i << ": " << rows[i].first.message();
+  FailingRegistry no_wide_calls(api());
+  InstallRegistryUnowned(&no_wide_calls);
+  Key::Open(Hive::kCurrentUser, "", ec);
+  EXPECT_EQ(ec.value(), 50) << "a backend without wide calls";
+  InstallRegistryUnowned(nullptr);
 }
 
 // The store's rules over memory, on every platform.

@@ -130,7 +130,7 @@ int Threads(const std::string& file, int threads, double seconds, bool platform_
     ::setenv("CORVANE_REGISTRY", file.c_str(), 1);
   } else {
     store = registry::OpenStore(file);
-    registry::InstallRegistry(store.get());
+    registry::InstallRegistryUnowned(store.get());
   }
   registry::RegistryApi& api = registry::CurrentRegistry();
   Long shared = 0;
@@ -146,7 +146,7 @@ int Threads(const std::string& file, int threads, double seconds, bool platform_
   for (std::thread& thread : pool)
     thread.join();
   api.CloseKey(shared);
-  registry::InstallRegistry(nullptr);
+  registry::InstallRegistryUnowned(nullptr);
   std::printf("threads: %d threads, %ld checked answers, %ld wrong\n", threads, g_calls.load(),
               g_wrong.load());
   return g_wrong == 0 ? 0 : 1;

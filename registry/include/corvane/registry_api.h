@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "corvane/export.h"
 #include "corvane/types.h"
@@ -87,10 +88,11 @@ class CORVANE_API RegistryApi {
 // The platform's own backend: advapi32 on Windows, the embedded store elsewhere.
 CORVANE_API RegistryApi& SystemRegistry();
 
-// The backend in use, and its replacement (null: the platform's own). Install it before the
-// threads that call the classes start, and keep it alive while they run: a call already made
-// on the old backend is not waited for.
+// The backend in use, and its replacement (null: the platform's own). The installed backend is
+// kept alive while it is installed: InstallRegistry(OpenStore(path)) is all a host does.
+// Install it before the threads that call the classes start: a call already made on the old
+// backend is not waited for.
 CORVANE_API RegistryApi& CurrentRegistry();
-CORVANE_API void InstallRegistry(RegistryApi* registry);
+CORVANE_API void InstallRegistry(std::shared_ptr<RegistryApi> registry);
 
 }  // namespace corvane::registry

@@ -10,6 +10,7 @@
 #include "corvane/dispatcher.h"
 #include "corvane/errors.h"
 #include "corvane/factory.h"
+#include "corvane/key.h"
 #include "corvane/message_box.h"
 #include "corvane/registry.h"
 #include "corvane/registry_api.h"
