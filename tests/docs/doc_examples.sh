@@ -8,6 +8,9 @@
 #                                         ```cpp preamble block) as a function
 #   doc_examples.sh cpp EXE DOC           runs each C++ example of that program (one marked
 #                                         "ja_JP" under a Japanese locale: code page 932)
+#   doc_examples.sh program-source DOC OUT   the first ```cpp example of DOC, a whole program
+#   doc_examples.sh program EXE DOC [WINE]   runs that program (by WINE when given) on a fresh
+#                                            registry
 # A skip of the Wine wrapper (77) passes through.
 mode=$1
 work=$(mktemp -d)
@@ -104,7 +107,24 @@ case "$mode" in
       count=$((count + 1))
     done
     ;;
-  *) echo "usage: doc_examples.sh scripts|cpp-source|cpp ..."; exit 2 ;;
+  program-source)
+    extract "$2"
+    cmp -s "$work/001.cpp" "$3" 2>/dev/null || cp "$work/001.cpp" "$3"
+    exit 0
+    ;;
+  program)
+    extract "$3"
+    export CORVANE_REGISTRY="$work/registry.db"
+    if [ -n "$4" ]; then
+      "$4" --can-run >/dev/null 2>&1 || exit 77
+      "$4" "$2" 2>&1 | tr -d '\r' | grep -v '^[0-9a-f]*:err:\|^wine: ' >"$work/001.got"
+    else
+      "$2" >"$work/001.got" 2>&1
+    fi
+    compare 001 "$work/001.got"
+    count=1
+    ;;
+  *) echo "usage: doc_examples.sh scripts|cpp-source|cpp|program-source|program ..."; exit 2 ;;
 esac
 [ "$count" -gt 0 ] || { echo "FAIL: no examples"; exit 1; }
 [ $failed -eq 0 ] && echo "ALL PASSED ($count examples)"

@@ -16,8 +16,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: consumer STORE\n";
     return 2;
   }
-  std::unique_ptr<registry::RegistryApi> store = registry::OpenStore(argv[1]);
-  registry::InstallRegistry(store.get());
+  registry::InstallRegistry(registry::OpenStore(argv[1]));
   std::cout << "library " << LibraryVersion() << ", built against " << CORVANE_VERSION << "\n";
 
   // Tarnel: the pass phrase comes back as the key, an Integer.
@@ -58,6 +57,11 @@ int main(int argc, char** argv) {
   std::cout << "SetDWORDValue rewrote the path to " << Text(key_path) << "\n";
   key_path = u"HKEY_CURRENT_USER\\Software\\Consumer";
   std::cout << "GetDWORDValue: " << declares.GetDWORDValue(key_path, entry).long_value() << "\n";
+  std::error_code ec;
+  const registry::Key key =
+      registry::Key::Open(registry::Hive::kCurrentUser, "Software\\Consumer", ec);
+  std::cout << "Key: Count " << key.ReadDword("Count").value_or(0) << ", Greeting "
+            << key.ReadString("Greeting").value_or("?") << "\n";
 
   // Late binding by programmatic identifier.
   std::unique_ptr<server::Instance> object = server::CreateInstance("Corvane.Tarnel");
@@ -65,6 +69,5 @@ int main(int argc, char** argv) {
   server::Argument* args[] = {&word};
   const server::DispatchResult result = server::Invoke(*object, "scramb", args);
   std::cout << "scramb by name: " << Text(result.result.string()) << "\n";
-  registry::InstallRegistry(nullptr);
   return result.status == server::kOk ? 0 : 1;
 }
