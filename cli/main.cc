@@ -3,6 +3,7 @@
 //   corvane call PROGID METHOD [ARG...]   one call, its result and every ByRef write-back
 //   corvane shell [FILE]                  statements one per line, with variables
 //   corvane reg show|export|import|dump|restore|check ...   the registry store
+//   corvane reg query|add|delete KEY [--value NAME] ...      one key or value, as reg.exe
 //
 // Exit status: 0 success, 1 a call or statement failed, 2 a bad command line (or a
 // CORVANE_CODEPAGE that names no supported code page).
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/json_output.h"
 #include "corvane/code_page.h"
 #include "corvane/version.h"
 #include "cli/reg_command.h"
@@ -30,7 +32,7 @@ int Usage(const CLI::App& app, const std::string& why) {
 }
 
 int RunCall(const std::string& class_name, const std::string& method_name,
-            const std::vector<std::string>& texts) {
+            const std::vector<std::string>& texts, bool json) {
   const corvane::server::ClassInfo* cls = FindClassNamed(class_name);
   if (cls == nullptr) {
     std::fprintf(stderr,
@@ -66,7 +68,9 @@ int RunCall(const std::string& class_name, const std::string& method_name,
     std::fprintf(stderr, "corvane: %s\n", why.c_str());
     return 1;
   }
-  return CallAndShow(*caller, *cls, *method, args, {}, stdout, stderr) ? 0 : 1;
+  const bool ok = json ? CallAndReportJson(*caller, *cls, *method, args, stdout)
+                       : CallAndShow(*caller, *cls, *method, args, {}, stdout, stderr);
+  return ok ? 0 : 1;
 }
 
 int RunShell(const std::string& file) {
@@ -92,7 +96,8 @@ int RunShell(const std::string& file) {
 
 // `corvane reg` and its actions, which fill `reg`.
 CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
-  CLI::App* reg_app = app.add_subcommand("reg", "show, export, import, dump, restore, check");
+  CLI::App* reg_app = app.add_subcommand(
+      "reg", "query, add, delete, show, export, import, dump, restore, check");
   reg_app->require_subcommand(1);
   CLI::App* show = reg_app->add_subcommand("show", "show a key as a tree of subkeys and values");
   show->add_option("KEY", reg.key, "the key (default: every root)");
@@ -107,6 +112,20 @@ CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
   CLI::App* restore = reg_app->add_subcommand("restore", "replace the store with a dumped copy");
   restore->add_option("FILE", reg.file, "the copy")->required();
   reg_app->add_subcommand("check", "check the store's integrity and invariants");
+  CLI::App* query = reg_app->add_subcommand("query", "show a key's values and subkeys, or one value");
+  CLI::App* add = reg_app->add_subcommand("add", "create a key, or set one value");
+  CLI::App* del = reg_app->add_subcommand("delete", "delete a key with all below it, or one value");
+  for (CLI::App* one : {query, add, del}) {
+    one->add_option("KEY", reg.key, "the key")->required();
+    one->add_option("--value", reg.value, "the value's name (\"\" for the key's default value)");
+  }
+  add->add_option("--type", reg.type,
+                  "REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, "
+                  "REG_BINARY or REG_NONE");
+  add->add_option("--data", reg.data,
+                  "the data: text (REG_MULTI_SZ's texts separated by \\0), a number (decimal or "
+                  "0x hex), or hex digits");
+  query->add_flag("--json", reg.json, "one JSON object: key, values (name, type, data), subkeys");
   return reg_app;
 }
 
@@ -139,6 +158,9 @@ int main(int argc, char** argv) {
   call->add_option("ARG", call_args,
                    "arguments: \"text\" 42 42& 1.5 Empty ChrW(7) Array(\"a\",\"b\"), or a bare "
                    "word as text");
+  bool call_json = false;
+  call->add_flag("--json", call_json,
+                 "print one JSON object (give it before PROGID)");
   call->positionals_at_end();
 
   std::string script;
@@ -171,7 +193,7 @@ int main(int argc, char** argv) {
   }
   const bool for_classes = call->parsed() || shell->parsed();
   if (const int status = UseStore(store, for_classes); status != 0) return status;
-  if (call->parsed()) return RunCall(class_name, method_name, call_args);
+  if (call->parsed()) return RunCall(class_name, method_name, call_args, call_json);
   if (shell->parsed()) return RunShell(script);
   for (CLI::App* sub : reg_app->get_subcommands())
     reg.action = sub->get_name();

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "cli/caller.h"
-#include "cli/reg_command.h"
+#include "cli/reg_actions_posix.h"
 #include "regtool/reg_file.h"
 #include "regtool/regedit_view.h"
 #include "regtool/store_maintenance.h"
@@ -19,9 +19,6 @@
 
 namespace corvane::cli {
 namespace {
-
-using registry::RegistryStore;
-using registry::Result;
 
 // The store of this run, installed as the process's registry once opened.
 std::shared_ptr<RegistryStore>& ChosenStore() {
@@ -43,10 +40,6 @@ RegistryStore& Store() {
   return *store;
 }
 
-int Failed(const std::string& what, Result result) {
-  std::fprintf(stderr, "corvane reg: %s (result %d)\n", what.c_str(), static_cast<int>(result));
-  return 1;
-}
 
 std::string Joined(const std::vector<String>& path) {
   String text;
@@ -109,14 +102,6 @@ bool ReadFile(const std::string& file, std::string* bytes) {
   return !in.bad();
 }
 
-int KeyArgument(const std::string& text, Long* root, std::vector<String>* path) {
-  if (registry::ParseKeyPath(rt::FromUtf8(text), root, path)) return 0;
-  std::fprintf(stderr,
-               "corvane reg: %s is not a key path (HKEY_CURRENT_USER\\..., HKCU\\..., HKLM\\..., "
-               "HKCR\\..., HKU\\..., HKCC\\...)\n",
-               text.c_str());
-  return 2;
-}
 
 int ShowAction(RegistryStore& store, const RegRequest& request) {
   if (!request.key.empty()) {
@@ -269,6 +254,20 @@ int CheckAction(RegistryStore& store, const RegRequest&) {
 
 }  // namespace
 
+int Failed(const std::string& what, Result result) {
+  std::fprintf(stderr, "corvane reg: %s (result %d)\n", what.c_str(), static_cast<int>(result));
+  return 1;
+}
+
+int KeyArgument(const std::string& text, Long* root, std::vector<String>* path) {
+  if (registry::ParseKeyPath(rt::FromUtf8(text), root, path)) return 0;
+  std::fprintf(stderr,
+               "corvane reg: %s is not a key path (HKEY_CURRENT_USER\\..., HKCU\\..., HKLM\\..., "
+               "HKCR\\..., HKU\\..., HKCC\\...)\n",
+               text.c_str());
+  return 2;
+}
+
 int UseStore(const std::string& path, bool for_classes) {
   ChosenPath() = path.empty() ? RegistryStore::DefaultPath() : path;
   if (const std::string problem = StoreFileProblem(ChosenPath()); !problem.empty()) {
@@ -289,7 +288,8 @@ int UseStore(const std::string& path, bool for_classes) {
 
 int RunReg(const RegRequest& request) {
   // Only the commands that write make a store; the others look at one that is there.
-  const bool writes = request.action == "import" || request.action == "restore";
+  const bool writes =
+      request.action == "import" || request.action == "restore" || request.action == "add";
   struct stat st {};
   const bool there = ::stat(ChosenPath().c_str(), &st) == 0;
   if (!writes && (!there || st.st_size == 0)) {
@@ -298,7 +298,9 @@ int RunReg(const RegRequest& request) {
                  there ? " (the file is empty)" : "");
     return 1;
   }
-  if (writes && !(request.action == "import" && IsStandardStream(request.file)))
+  const bool reads_file = request.action == "restore" ||
+                          (request.action == "import" && !IsStandardStream(request.file));
+  if (reads_file)
     if (const std::string problem = InputFileProblem(request.file); !problem.empty()) {
       std::fprintf(stderr, "corvane reg: cannot read %s: %s\n", request.file.c_str(),
                    problem.c_str());
@@ -311,7 +313,8 @@ int RunReg(const RegRequest& request) {
     const char* name;
     int (*run)(RegistryStore&, const RegRequest&);
   } kActions[] = {{"show", ShowAction}, {"export", ExportAction},   {"import", ImportAction},
-                  {"dump", DumpAction}, {"restore", RestoreAction}, {"check", CheckAction}};
+                  {"dump", DumpAction}, {"restore", RestoreAction}, {"check", CheckAction},
+                  {"query", QueryAction}, {"add", AddAction},       {"delete", DeleteAction}};
   for (const auto& action : kActions)
     if (request.action == action.name) return action.run(store, request);
   std::fprintf(stderr, "corvane reg: unknown action %s\n", request.action.c_str());

@@ -7,8 +7,8 @@ namespace corvane::cli {
 
 int RunReg(const RegRequest&) {
   std::fputs(
-      "corvane reg: this build uses the Windows registry; use regedit to show, export and "
-      "import keys\n",
+      "corvane reg: this build uses the Windows registry; use reg.exe (query, add, delete, "
+      "export, import) or regedit\n",
       stderr);
   return 2;
 }

@@ -29,6 +29,8 @@ case_() {
 {
   case_ call Corvane.Tarnel Encrypt "Meet me at noon" "a pass phrase"
   case_ call corvane.tarnel encrypt '"42"' 42
+  case_ call --json Corvane.Tarnel Encrypt "Meet me at noon" "a pass phrase"
+  case_ call --json Corvane.Tarnel Encrypt one two three
   case_ call Corvane.Tarnel sSplit "a,b;c" '",;"' 'Array()'
   case_ call Corvane.Tarnel Splits "a,b" "," 'Array()' 0
   case_ call Corvane.Tarnel Splits "a" '""' 'Array("x")' 5
