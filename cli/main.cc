@@ -35,15 +35,17 @@ int RunCall(const std::string& class_name, const std::string& method_name,
             const std::vector<std::string>& texts, bool json) {
   const corvane::server::ClassInfo* cls = FindClassNamed(class_name);
   if (cls == nullptr) {
-    std::fprintf(stderr,
-                 "corvane: no class called %s (Corvane.Tarnel, Corvane.Registry, "
-                 "Corvane.Declares)\n",
-                 class_name.c_str());
+    const std::string suggestion = Suggestion(class_name, ClassNames());
+    std::fprintf(stderr, "corvane: no class called %s%s\n", Printable(class_name).c_str(),
+                 suggestion.empty() ? " (Corvane.Tarnel, Corvane.Registry, Corvane.Declares)"
+                                    : suggestion.c_str());
     return 2;
   }
   const corvane::server::MethodInfo* method = corvane::server::FindMethod(*cls, method_name);
   if (method == nullptr) {
-    std::fprintf(stderr, "corvane: %s has no method %s\n", cls->prog_id, method_name.c_str());
+    std::fprintf(stderr, "corvane: %s has no method %s%s (corvane shell: help %s lists them)\n",
+                 cls->prog_id, Printable(method_name).c_str(),
+                 Suggestion(method_name, MethodNames(*cls)).c_str(), cls->name);
     return 2;
   }
   std::vector<Value> values;

@@ -2,6 +2,7 @@
 // report of a call.
 #include "cli/session.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace corvane::cli {
@@ -69,8 +70,51 @@ const char kHelp[] =
     "  name = Class.Method(arg, arg)   call and keep the result\n"
     "  print value, value              show values with their kinds\n"
     "  vars                            show every variable\n"
+    "  help CLASS                      list a class's methods with their parameters\n"
     "  exit                            leave\n"
     "classes: Tarnel, Registry, Declares\n";
+
+const char* const kStatements[] = {"print", "vars", "help", "exit"};
+
+// The number of single-letter edits from `a` to `b`, case aside.
+size_t Distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      const size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = row[j];
+      row[j] = next;
+    }
+  }
+  return row[b.size()];
+}
+
+const char* TypeText(server::ParamType type) {
+  switch (type) {
+    case server::ParamType::kString: return "String";
+    case server::ParamType::kLong: return "Long";
+    case server::ParamType::kInteger: return "Integer";
+    case server::ParamType::kVariant: return "Variant";
+    case server::ParamType::kStringArray: return "String()";
+  }
+  return "Variant";
+}
+
+const char* ResultText(server::ResultType type) {
+  switch (type) {
+    case server::ResultType::kNone: return "";
+    case server::ResultType::kVariant: return " As Variant";
+    case server::ResultType::kString: return " As String";
+    case server::ResultType::kLong: return " As Long";
+    case server::ResultType::kInteger: return " As Integer";
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -79,6 +123,34 @@ const server::ClassInfo* FindClassNamed(std::string_view name) {
     if (server::EqualsIgnoringCase(name, cls.name) || server::EqualsIgnoringCase(name, cls.prog_id))
       return &cls;
   return nullptr;
+}
+
+std::string Suggestion(std::string_view name, const std::vector<std::string>& candidates) {
+  // Long inputs are nobody's spelling of a short name; they are not compared at all.
+  if (name.empty() || name.size() > 64) return "";
+  const std::string* best = nullptr;
+  size_t best_distance = std::max<size_t>(1, name.size() / 3) + 1;
+  for (const std::string& candidate : candidates)
+    if (const size_t d = Distance(name, candidate); d < best_distance) {
+      best = &candidate;
+      best_distance = d;
+    }
+  return best == nullptr ? "" : " (did you mean " + *best + "?)";
+}
+
+std::vector<std::string> ClassNames() {
+  std::vector<std::string> names;
+  for (const server::ClassInfo& cls : server::Classes()) {
+    names.emplace_back(cls.name);
+    names.emplace_back(cls.prog_id);
+  }
+  return names;
+}
+
+std::vector<std::string> MethodNames(const server::ClassInfo& cls) {
+  std::vector<std::string> names;
+  for (const server::MethodInfo& method : cls.methods) names.emplace_back(method.name);
+  return names;
 }
 
 bool CallAndShow(Caller& caller, const server::ClassInfo& cls, const server::MethodInfo& method,
@@ -118,14 +190,16 @@ bool Shell::Call(std::string_view target, std::string_view arguments,
   const size_t dot = target.rfind('.');
   const server::ClassInfo* cls = FindClassNamed(target.substr(0, dot));
   if (cls == nullptr) {
-    std::fprintf(Err(), "line %d: no class called %s\n", line_,
-                 Printable(target.substr(0, dot)).c_str());
+    std::fprintf(Err(), "line %d: no class called %s%s\n", line_,
+                 Printable(target.substr(0, dot)).c_str(),
+                 Suggestion(target.substr(0, dot), ClassNames()).c_str());
     return false;
   }
   const server::MethodInfo* method = server::FindMethod(*cls, target.substr(dot + 1));
   if (method == nullptr) {
-    std::fprintf(Err(), "line %d: %s has no method %s\n", line_, cls->prog_id,
-                 Printable(target.substr(dot + 1)).c_str());
+    std::fprintf(Err(), "line %d: %s has no method %s%s\n", line_, cls->prog_id,
+                 Printable(target.substr(dot + 1)).c_str(),
+                 Suggestion(target.substr(dot + 1), MethodNames(*cls)).c_str());
     return false;
   }
   arguments = Trim(arguments);
@@ -172,10 +246,7 @@ bool Shell::Run(const std::string& raw, bool* leave) {
       *leave = true;
       return true;
     }
-    if (server::EqualsIgnoringCase(word, "help")) {
-      std::fputs(kHelp, out_);
-      return true;
-    }
+    if (server::EqualsIgnoringCase(word, "help")) return Help(rest);
     if (server::EqualsIgnoringCase(word, "vars")) {
       for (const auto& [key, value] : variables_)
         std::fprintf(out_, "%s = %s\n", spelled_[key].c_str(), Describe(value).c_str());
@@ -200,14 +271,62 @@ bool Shell::Run(const std::string& raw, bool* leave) {
       return true;
     }
     if (word.find('.') != std::string_view::npos) return Call(word, rest, nullptr);
-    std::fprintf(Err(), "line %d: not a statement: %s (try help)\n", line_,
-                 Printable(line).c_str());
+    std::vector<std::string> words(std::begin(kStatements), std::end(kStatements));
+    const std::vector<std::string> classes = ClassNames();
+    words.insert(words.end(), classes.begin(), classes.end());
+    const std::string suggestion = Suggestion(word, words);
+    std::fprintf(Err(), "line %d: not a statement: %s%s\n", line_, Printable(line).c_str(),
+                 suggestion.empty() ? " (try help)" : suggestion.c_str());
   } catch (const SyntaxError& error) {
     std::fprintf(Err(), "line %d: %s\n", line_, Printable(error.what()).c_str());
   } catch (const std::bad_alloc&) {
     std::fprintf(Err(), "line %d: Out of memory (runtime error 7)\n", line_);
   }
   return false;
+}
+
+// `help`: the statements; `help CLASS`: the class's methods with their parameters.
+bool Shell::Help(std::string_view class_name) {
+  if (class_name.empty()) {
+    std::fputs(kHelp, out_);
+    return true;
+  }
+  const server::ClassInfo* cls = FindClassNamed(class_name);
+  if (cls == nullptr) {
+    std::fprintf(Err(), "line %d: no class called %s%s\n", line_, Printable(class_name).c_str(),
+                 Suggestion(class_name, ClassNames()).c_str());
+    return false;
+  }
+  std::fprintf(out_, "%s\n", cls->prog_id);
+  for (const server::MethodInfo& method : cls->methods) {
+    std::string params;
+    for (const server::ParamInfo& param : method.params)
+      params += std::string(params.empty() ? "" : ", ") +
+                (param.direction == server::Direction::kByRef ? "ByRef " : "ByVal ") + param.name +
+                " As " + TypeText(param.type);
+    std::fprintf(out_, "  %s(%s)%s\n", method.name, params.c_str(), ResultText(method.result));
+  }
+  return true;
+}
+
+std::vector<std::string> Shell::Completions(std::string_view prefix) const {
+  std::vector<std::string> all(std::begin(kStatements), std::end(kStatements));
+  for (const server::ClassInfo& cls : server::Classes()) {
+    for (const char* name : {cls.name, cls.prog_id}) {
+      all.emplace_back(name);
+      for (const server::MethodInfo& method : cls.methods)
+        all.push_back(std::string(name) + "." + method.name);
+    }
+  }
+  for (const auto& [key, spelled] : spelled_) all.push_back(spelled);
+  std::vector<std::string> matches;
+  for (std::string& candidate : all)
+    if (candidate.size() >= prefix.size() &&
+        server::EqualsIgnoringCase(std::string_view(candidate).substr(0, prefix.size()), prefix))
+      matches.push_back(std::move(candidate));
+  std::sort(matches.begin(), matches.end());
+  matches.erase(std::unique(matches.begin(), matches.end()), matches.end());
+  return matches;
 }
 
 int Shell::RunAll(std::FILE* in) {

@@ -11,6 +11,7 @@
 //   c = Tarnel.Encrypt("abc", pw)       keeps the result in a variable
 //   print pw, c                         shows values with their kinds
 //   vars | help | exit                  lists the variables, shows this summary, leaves
+//   help Tarnel                         lists a class's methods with their parameters
 // An argument left out between commas is passed as omitted. Lines starting with ' or # are
 // comments.
 #pragma once
@@ -26,6 +27,13 @@ namespace corvane::cli {
 
 // The class that `name` names ("Tarnel", "Corvane.Tarnel", any case); null when none does.
 const server::ClassInfo* FindClassNamed(std::string_view name);
+
+// " (did you mean X?)" for the candidate nearest to a misspelt `name` (case aside, at most a
+// third of its letters off), else "".
+std::string Suggestion(std::string_view name, const std::vector<std::string>& candidates);
+// The names of the classes (short and in full), and of a class's methods.
+std::vector<std::string> ClassNames();
+std::vector<std::string> MethodNames(const server::ClassInfo& cls);
 
 // Calls `method` of `cls` and shows what happened on `out` (errors on `err`): the result with
 // its kind and every ByRef parameter afterwards, each labelled with the parameter's name and,
@@ -44,10 +52,13 @@ class Shell {
   bool Run(const std::string& line, bool* leave);
   // Runs lines from `in` until its end or "exit"; the number of lines that failed.
   int RunAll(std::FILE* in);
+  // What may complete `prefix` (any case): statements, classes, Class.Method, variables.
+  std::vector<std::string> Completions(std::string_view prefix) const;
 
  private:
   bool Call(std::string_view target, std::string_view arguments, const std::string* assign_to);
   Value Evaluate(std::string_view text);
+  bool Help(std::string_view class_name);
   // The error stream, after what was shown so far, so that both keep their order.
   std::FILE* Err() {
     std::fflush(out_);

@@ -19,6 +19,8 @@ const char* DescribeError(int32_t number) noexcept {
       return "Division by zero";
     case ErrorNumber::kTypeMismatch:
       return "Type mismatch";
+    case ErrorNumber::kUserInterrupt:
+      return "User interrupt occurred";
     case ErrorNumber::kInvalidUseOfNull:
       return "Invalid use of Null";
   }

@@ -1,14 +1,26 @@
 #!/bin/sh
 # The shell at a terminal (a pseudo-terminal from script(1)): lines go through the line editor,
-# with its prompt, and variables keep their values; its message box waits for Enter. The
-# library's own box never waits: a call at a terminal says its message and returns.
+# with its prompt, and variables keep their values; its message box waits for Enter. Ctrl-C
+# stops a pause and drops a half-typed line, and the session goes on; Tab completes; the
+# history outlives the session. The library's own box never waits: a call at a terminal says
+# its message and returns.
 #   terminal_test.sh TOOL
 export CORVANE_REGISTRY="$(mktemp -u)"
-out=$(printf '%s\n' 'pw = "x"' 'Declares.CreateKey "Software\X"' '' 'print pw' 'exit' |
-      timeout 10 script -qec "$1 shell" /dev/null | tr -d '\r')
+export XDG_STATE_HOME="$(mktemp -d)"
+trap 'rm -rf "$XDG_STATE_HOME"' EXIT
+# Ctrl-C (\003) is a signal the moment the terminal gets it: the pauses let each line arrive
+# in its turn.
+out=$({ printf '%s\n' 'pw = "x"' 'Declares.CreateKey "Software\X"' ''; sleep 0.5
+        printf 'Tarnel.TimedPause 30\n'; sleep 1.5; printf '\003'; sleep 0.5
+        printf 'half typed'; sleep 0.3; printf '\003'; sleep 0.3
+        printf 'Tarnel.scr\t "ab"\nprint pw\nexit\n'; } |
+      timeout 15 script -qec "$1 shell" /dev/null | tr -d '\r')
 echo "$out"
 echo "$out" | grep -q '^corvane> print pw' && echo "$out" | grep -qx 'String "x"' &&
-  echo "$out" | grep -q 'press Enter' || exit 1
+  echo "$out" | grep -q 'press Enter' &&
+  echo "$out" | grep -q 'TimedPause failed: runtime error 18: User interrupt occurred' &&
+  echo "$out" | grep -q 'Tarnel.scramb = String "ba"' &&
+  grep -q '^print\\040pw$' "$XDG_STATE_HOME/corvane/history" || exit 1
 box=$(timeout 10 script -qec "$1 call Corvane.Declares CreateKey 'Software\\X'" /dev/null |
       tr -d '\r')
 echo "$box"

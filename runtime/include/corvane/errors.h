@@ -22,6 +22,7 @@ enum class ErrorNumber : int32_t {
   kArrayFixed = 10,        // "This array is fixed or temporarily locked"
   kDivisionByZero = 11,    // "Division by zero"
   kTypeMismatch = 13,      // "Type mismatch"
+  kUserInterrupt = 18,     // "User interrupt occurred": a host stopped a pause (Ctrl-C)
   kInvalidUseOfNull = 94,  // "Invalid use of Null"
 };
 
