@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "registry/registry_store.h"
+#include "registry/wide_registry.h"
 
 namespace corvane::registry {
 namespace {
@@ -29,6 +30,14 @@ RegistryApi& CurrentRegistry() {
 void InstallRegistry(std::shared_ptr<RegistryApi> registry) {
   RegistryApi* raw = registry.get();
   Install(raw, std::move(registry));
+}
+
+std::shared_ptr<RegistryApi> SharedCurrentRegistry() {
+  const std::lock_guard<std::mutex> lock(g_owner_mutex);
+  RegistryApi* installed = g_registry.load(std::memory_order_acquire);
+  if (installed != nullptr && installed == g_owner.get()) return g_owner;
+  return std::shared_ptr<RegistryApi>(std::shared_ptr<RegistryApi>(),
+                                      installed != nullptr ? installed : &SystemRegistry());
 }
 
 void InstallRegistryUnowned(RegistryApi* registry) {

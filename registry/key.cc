@@ -59,7 +59,8 @@ const std::error_category& registry_category() {
 
 Key& Key::operator=(Key&& other) noexcept {
   if (this != &other) {
-    Key closing(handle_);
+    const Key closing(std::move(*this));
+    registry_ = std::move(other.registry_);
     handle_ = std::exchange(other.handle_, 0);
   }
   return *this;
@@ -67,42 +68,44 @@ Key& Key::operator=(Key&& other) noexcept {
 
 Key::~Key() {
   // A root opened as itself ("") is the root's own value, which is never closed.
-  if (handle_ != 0 && handle_ > kDynData) CurrentRegistry().CloseKey(handle_);
+  if (handle_ != 0 && handle_ > kDynData && registry_) registry_->CloseKey(handle_);
 }
 
-Result Key::Calls(Long handle, WideRegistry** wide) {
-  *wide = dynamic_cast<WideRegistry*>(&CurrentRegistry());
-  return *wide == nullptr ? kNotSupported : handle == 0 ? kInvalidHandle : kSuccess;
+Result Key::Calls(WideRegistry** wide) const {
+  *wide = dynamic_cast<WideRegistry*>(registry_.get());
+  return handle_ == 0 ? kInvalidHandle : *wide == nullptr ? kNotSupported : kSuccess;
 }
 
-Key Key::OpenUnder(Long parent, std::string_view path, bool create, uint32_t access,
+Key Key::OpenUnder(const Key& parent, std::string_view path, bool create, uint32_t access,
                    std::error_code& ec) {
   WideRegistry* wide = nullptr;
-  const Result ready = Calls(parent, &wide);
+  const Result ready = parent.Calls(&wide);
   const std::optional<String> subkey = FromUtf8Strictly(path);
   Long handle = 0;
   const Result r = ready != kSuccess ? ready
                    : !subkey         ? kInvalidParameter
-                   : create          ? wide->CreateKeyW(parent, *subkey, &handle)
-                                     : wide->OpenKeyW(parent, *subkey, access, &handle);
+                   : create          ? wide->CreateKeyW(parent.handle_, *subkey, &handle)
+                                     : wide->OpenKeyW(parent.handle_, *subkey, access, &handle);
   ec = MakeError(r);
-  return r == kSuccess ? Key(handle) : Key();
+  return r == kSuccess ? Key(parent.registry_, handle) : Key();
 }
 
 Key Key::Open(Hive root, std::string_view path, std::error_code& ec, Access access) {
-  return OpenUnder(static_cast<Long>(root), path, false, static_cast<uint32_t>(access), ec);
+  const Key parent(SharedCurrentRegistry(), static_cast<Long>(root));
+  return OpenUnder(parent, path, false, static_cast<uint32_t>(access), ec);
 }
 
 Key Key::Create(Hive root, std::string_view path, std::error_code& ec) {
-  return OpenUnder(static_cast<Long>(root), path, true, kKeyAllAccess, ec);
+  const Key parent(SharedCurrentRegistry(), static_cast<Long>(root));
+  return OpenUnder(parent, path, true, kKeyAllAccess, ec);
 }
 
 Key Key::OpenSubkey(std::string_view path, std::error_code& ec, Access access) const {
-  return OpenUnder(handle_, path, false, static_cast<uint32_t>(access), ec);
+  return OpenUnder(*this, path, false, static_cast<uint32_t>(access), ec);
 }
 
 Key Key::CreateSubkey(std::string_view path, std::error_code& ec) const {
-  return OpenUnder(handle_, path, true, kKeyAllAccess, ec);
+  return OpenUnder(*this, path, true, kKeyAllAccess, ec);
 }
 
 // The data of the value `name` when its type is `type_a` or `type_b`.
@@ -110,7 +113,7 @@ std::optional<std::string> Key::Read(std::string_view name, uint32_t type_a, uin
                                      std::error_code* ec) const {
   WideRegistry* wide = nullptr;
   const std::optional<String> wide_name = FromUtf8Strictly(name);
-  if (const Result r = Calls(handle_, &wide); r != kSuccess) return Failed<std::string>(r, ec);
+  if (const Result r = Calls(&wide); r != kSuccess) return Failed<std::string>(r, ec);
   if (!wide_name) return Failed<std::string>(kInvalidParameter, ec);
   uint32_t type = 0;
   std::string data;
@@ -167,7 +170,7 @@ std::optional<std::vector<std::string>> Key::ReadMultiString(std::string_view na
 
 std::error_code Key::Write(std::string_view name, uint32_t type, const std::string& data) {
   WideRegistry* wide = nullptr;
-  const Result ready = Calls(handle_, &wide);
+  const Result ready = Calls(&wide);
   const std::optional<String> wide_name = FromUtf8Strictly(name);
   const Result r = ready != kSuccess ? ready
                    : !wide_name      ? kInvalidParameter
@@ -211,7 +214,7 @@ std::error_code Key::WriteMultiString(std::string_view name,
 std::vector<std::string> Key::Subkeys(std::error_code& ec) const {
   WideRegistry* wide = nullptr;
   std::vector<String> names;
-  Result r = Calls(handle_, &wide);
+  Result r = Calls(&wide);
   if (r == kSuccess) r = wide->SubkeysW(handle_, &names);
   ec = MakeError(r);
   std::vector<std::string> out;
@@ -223,7 +226,7 @@ std::vector<std::string> Key::Subkeys(std::error_code& ec) const {
 std::vector<Key::Value> Key::Values(std::error_code& ec) const {
   WideRegistry* wide = nullptr;
   std::vector<std::pair<String, uint32_t>> values;
-  Result r = Calls(handle_, &wide);
+  Result r = Calls(&wide);
   if (r == kSuccess) r = wide->ValuesW(handle_, &values);
   ec = MakeError(r);
   std::vector<Value> out;
@@ -234,7 +237,7 @@ std::vector<Key::Value> Key::Values(std::error_code& ec) const {
 
 std::error_code Key::DeleteValue(std::string_view name) {
   WideRegistry* wide = nullptr;
-  const Result ready = Calls(handle_, &wide);
+  const Result ready = Calls(&wide);
   const std::optional<String> wide_name = FromUtf8Strictly(name);
   const Result r = ready != kSuccess ? ready
                    : !wide_name      ? kInvalidParameter
@@ -244,7 +247,7 @@ std::error_code Key::DeleteValue(std::string_view name) {
 
 std::error_code Key::DeleteTree(std::string_view path) {
   WideRegistry* wide = nullptr;
-  const Result ready = Calls(handle_, &wide);
+  const Result ready = Calls(&wide);
   const std::optional<String> subkey = FromUtf8Strictly(path);
   const Result r = ready != kSuccess         ? ready
                    : !subkey || path.empty() ? kInvalidParameter

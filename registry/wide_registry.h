@@ -4,6 +4,7 @@
 // backends give these calls besides the ANSI ones; a backend a host installed may not.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,5 +34,9 @@ class WideRegistry {
   // The names and types of the values, as the registry enumerates them.
   virtual Result ValuesW(Long key, std::vector<std::pair<String, uint32_t>>* values) = 0;
 };
+
+// The registry in use, shared: the installed backend's owner, or (for the platform's own and
+// for one installed without an owner) a pointer that owns nothing.
+std::shared_ptr<RegistryApi> SharedCurrentRegistry();
 
 }  // namespace corvane::registry

@@ -255,10 +255,12 @@ TEST_P(RegistryApiTest, TheKeyClass) {
   for (size_t i = 0; i < std::size(rows); ++i)
     EXPECT_EQ(rows[i].first, MakeError(rows[i].second))
         << "row " << i << ": " << rows[i].first.message();
+  Key kept = Key::Open(Hive::kCurrentUser, scratch_path_, ec);
   FailingRegistry no_wide_calls(api());
   InstallRegistryUnowned(&no_wide_calls);
   Key::Open(Hive::kCurrentUser, "", ec);
   EXPECT_EQ(ec.value(), 50) << "a backend without wide calls";
+  EXPECT_FALSE(kept.WriteDword("d", 1)) << "a key stays with the registry it was opened in";
   InstallRegistryUnowned(nullptr);
 }
 

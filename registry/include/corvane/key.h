@@ -14,11 +14,13 @@
 // failure and sets `*ec` when one is given. A caller that wants an exception throws
 // std::system_error(ec) itself.
 //
-// A Key owns its handle and closes it; it moves and does not copy. One Key is used by one
+// A Key owns its handle and closes it; it moves and does not copy. It works on the registry
+// that was in use when it (or the key it was opened from) was opened, and keeps it alive. One Key is used by one
 // thread at a time; any number of Keys may be used at once.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,7 +72,8 @@ class CORVANE_API Key {
   };
 
   Key() = default;  // no key: every call answers 6 (invalid handle)
-  Key(Key&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+  Key(Key&& other) noexcept
+      : registry_(std::move(other.registry_)), handle_(std::exchange(other.handle_, 0)) {}
   Key& operator=(Key&& other) noexcept;
   Key(const Key&) = delete;
   Key& operator=(const Key&) = delete;
@@ -114,15 +117,19 @@ class CORVANE_API Key {
   std::error_code DeleteTree(std::string_view path);
 
  private:
-  explicit Key(Long handle) : handle_(handle) {}
-  // The wide calls of the registry in use for `handle`: 0, or why there are none.
-  static Result Calls(Long handle, WideRegistry** wide);
-  static Key OpenUnder(Long parent, std::string_view path, bool create, uint32_t access,
+  Key(std::shared_ptr<RegistryApi> registry, Long handle)
+      : registry_(std::move(registry)), handle_(handle) {}
+  // The wide calls of this key's registry: 0, or why there are none.
+  Result Calls(WideRegistry** wide) const;
+  static Key OpenUnder(const Key& parent, std::string_view path, bool create, uint32_t access,
                        std::error_code& ec);
   std::optional<std::string> Read(std::string_view name, uint32_t type_a, uint32_t type_b,
                                   std::error_code* ec) const;
   std::error_code Write(std::string_view name, uint32_t type, const std::string& data);
 
+  // The registry the key was opened in, kept alive while the key is open: a key stays with it
+  // when a host installs another.
+  std::shared_ptr<RegistryApi> registry_;
   Long handle_ = 0;
 };
 
