@@ -1,6 +1,6 @@
 // The registry store against a model of the registry's rules: random sequences of the eight
 // calls (create, open with read or full access, set, query with any buffer size, delete value,
-// delete key, close), on names that differ only in case, paths with stray backslashes, closed,
+// delete key, close) and of the wide tree delete, on names that differ only in case, paths with stray backslashes, closed,
 // stale and unknown handles. Every result code and every output must be what the model says,
 // from the store over its SQLite file and from the store over memory alike.
 #include <unistd.h>
@@ -15,6 +15,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "registry/registry_store.h"
+#include "runtime/ansi.h"
 #include "regtool/store_maintenance.h"
 
 namespace corvane::fuzz {
@@ -90,8 +91,11 @@ class Model {
     return node;
   }
 
+  // Removes `node` from `parent`, and every key below it with it.
   void Remove(int parent, int node) {
     nodes_[node].alive = false;
+    while (!nodes_[node].children.empty())
+      Remove(node, nodes_[node].children.begin()->second);
     for (auto it = nodes_[parent].children.begin(); it != nodes_[parent].children.end(); ++it)
       if (it->second == node) {
         nodes_[parent].children.erase(it);
@@ -293,10 +297,12 @@ void Run(RegistryStore& store, FuzzInput& in) {
         ExpectCode(got, want, "delete value: the result code differs from the model");
         break;
       }
-      case 5: {  // DeleteKey
+      case 5: {  // DeleteKey, or DeleteTreeW: the key with everything below it
         const std::string path = Path(in);
-        const Result got = store.DeleteKey(h, path.c_str());
-        Result want = resolved;
+        const bool tree = in.Bool();
+        const Result got = tree ? store.DeleteTreeW(h, rt::FromAnsiAsSystem(path))
+                                : store.DeleteKey(h, path.c_str());
+        Result want = tree && path.empty() ? kInvalidParameter : resolved;
         std::vector<std::string> parts;
         int target = -1;
         if (want == kSuccess) want = Model::Parse(path, &parts);
@@ -306,7 +312,7 @@ void Run(RegistryStore& store, FuzzInput& in) {
             want = kFileNotFound;
           else if (target == node && (h == kCurrentUser || h == kLocalMachine))
             want = kAccessDenied;
-          else if (!model.node(target).children.empty())
+          else if (!model.node(target).children.empty() && !tree)
             want = kAccessDenied;
         }
         ExpectCode(got, want, "delete key: the result code differs from the model");

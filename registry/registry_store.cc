@@ -330,6 +330,7 @@ Result RegistryStore::DeleteKey(Long key, const char* subkey) {
 Result RegistryStore::DeleteTreeW(Long key, const String& subkey) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
+  if (subkey.empty()) return kInvalidParameter;  // the key itself stays, as on Windows
   return Remove(call.result(), key, subkey, true);
 }
 
