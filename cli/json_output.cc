@@ -27,7 +27,8 @@ std::string JsonString(StringView text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     const bool high = c >= 0xD800 && c <= 0xDBFF;
-    const bool paired = high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    const bool paired =
+        high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
     if (c == u'"' || c == u'\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -59,12 +60,24 @@ std::string JsonValue(const Value& value) {
   std::string shown;
   switch (v.kind()) {
     case VariantKind::kEmpty:
-    case VariantKind::kNull: shown = "null"; break;
-    case VariantKind::kInteger: shown = std::to_string(v.integer()); break;
-    case VariantKind::kLong: shown = std::to_string(v.long_value()); break;
-    case VariantKind::kDouble: shown = Number(v.double_value()); break;
-    case VariantKind::kString: shown = JsonString(StringView(v.string())); break;
-    case VariantKind::kError: shown = std::to_string(v.error_code()); break;
+    case VariantKind::kNull:
+      shown = "null";
+      break;
+    case VariantKind::kInteger:
+      shown = std::to_string(v.integer());
+      break;
+    case VariantKind::kLong:
+      shown = std::to_string(v.long_value());
+      break;
+    case VariantKind::kDouble:
+      shown = Number(v.double_value());
+      break;
+    case VariantKind::kString:
+      shown = JsonString(StringView(v.string()));
+      break;
+    case VariantKind::kError:
+      shown = std::to_string(v.error_code());
+      break;
   }
   return std::string("{\"type\": \"") + TypeName(v.kind()) + "\", \"value\": " + shown + "}";
 }

@@ -66,7 +66,8 @@ std::string Hex(const std::string& bytes, const char* format) {
 // The texts of a text value, without its terminators; of a REG_MULTI_SZ, each of its texts.
 std::vector<String> Texts(const StoredValue& value) {
   String all = registry::FromUtf16Bytes(value.data);
-  while (!all.empty() && all.back() == 0) all.pop_back();
+  while (!all.empty() && all.back() == 0)
+    all.pop_back();
   if (value.type != registry::kRegMultiSz) return {all};
   std::vector<String> texts;
   for (size_t start = 0; start <= all.size();) {
@@ -79,10 +80,11 @@ std::vector<String> Texts(const StoredValue& value) {
 
 // A DWORD or QWORD of the right size, as a number.
 bool Number(const StoredValue& value, unsigned long long* number) {
-  const size_t size = value.type == registry::kRegDword ? 4 : value.type == registry::kRegQword ? 8 : 0;
+  const size_t size = value.type == registry::kRegDword   ? 4
+                      : value.type == registry::kRegQword ? 8
+                                                          : 0;
   if (size == 0 || value.data.size() != size) return false;
-  *number = 0;
-  for (size_t i = size; i-- > 0;) *number = *number << 8 | static_cast<unsigned char>(value.data[i]);
+  *number = registry::LittleEndianValue(value.data);
   return true;
 }
 
@@ -97,17 +99,20 @@ std::string QueryData(const StoredValue& value) {
   }
   if (!registry::IsTextType(value.type)) return Hex(value.data, "%02X");
   std::string out;
-  for (const String& text : Texts(value)) out += (out.empty() ? "" : "\\0") + rt::ToUtf8(text);
+  for (const String& text : Texts(value))
+    out += (out.empty() ? "" : "\\0") + rt::ToUtf8(text);
   return out;
 }
 
 std::string JsonData(const StoredValue& value) {
   unsigned long long number = 0;
   if (Number(value, &number)) return std::to_string(number);
-  if (!registry::IsTextType(value.type)) return JsonString(std::string_view(Hex(value.data, "%02x")));
+  if (!registry::IsTextType(value.type))
+    return JsonString(std::string_view(Hex(value.data, "%02x")));
   if (value.type != registry::kRegMultiSz) return JsonString(StringView(Texts(value).front()));
   std::string out;
-  for (const String& text : Texts(value)) out += (out.empty() ? "" : ", ") + JsonString(StringView(text));
+  for (const String& text : Texts(value))
+    out += (out.empty() ? "" : ", ") + JsonString(StringView(text));
   return "[" + out + "]";
 }
 
@@ -129,8 +134,10 @@ std::string Encode(uint32_t type, const std::string& data, bool* ok) {
   if (registry::IsTextType(type)) {
     String text = rt::FromUtf8(data);
     if (type == registry::kRegMultiSz)
-      for (size_t at = 0; (at = text.find(u"\\0", at)) != String::npos;) text.replace(at, 2, 1, u'\0');
-    return registry::Utf16Bytes(text + (type == registry::kRegMultiSz ? String(2, u'\0') : String(1, u'\0')));
+      for (size_t at = 0; (at = text.find(u"\\0", at)) != String::npos;)
+        text.replace(at, 2, 1, u'\0');
+    return registry::Utf16Bytes(
+        text + (type == registry::kRegMultiSz ? String(2, u'\0') : String(1, u'\0')));
   }
   if (type == registry::kRegDword || type == registry::kRegQword) {
     char* end = nullptr;
@@ -138,13 +145,11 @@ std::string Encode(uint32_t type, const std::string& data, bool* ok) {
     const unsigned long long number = std::strtoull(data.c_str(), &end, 0);
     const unsigned long long most = type == registry::kRegDword ? 0xFFFFFFFFull : ~0ull;
     *ok = !data.empty() && data[0] != '-' && *end == 0 && errno == 0 && number <= most;
-    std::string bytes;
-    for (int i = 0; i < (type == registry::kRegDword ? 4 : 8); ++i)
-      bytes.push_back(static_cast<char>(number >> (8 * i)));
-    return bytes;
+    return registry::LittleEndianData(number, type == registry::kRegDword ? 4 : 8);
   }
   std::string bytes;
-  *ok = data.size() % 2 == 0 && data.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+  *ok =
+      data.size() % 2 == 0 && data.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
   for (size_t i = 0; *ok && i < data.size(); i += 2)
     bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
   return bytes;
@@ -155,13 +160,15 @@ void PrintQuery(const NamedKey& key, const std::vector<StoredValue>& values,
   if (json) {
     std::string shown;
     for (const StoredValue& value : values)
-      shown += (shown.empty() ? "" : ", ") + std::string("{\"name\": ") + JsonString(StringView(value.name)) +
-               ", \"type\": \"" + registry::TypeName(value.type) + "\", \"data\": " + JsonData(value) + "}";
+      shown += (shown.empty() ? "" : ", ") + std::string("{\"name\": ") +
+               JsonString(StringView(value.name)) + ", \"type\": \"" +
+               registry::TypeName(value.type) + "\", \"data\": " + JsonData(value) + "}";
     std::string below;
     for (const String& name : subkeys ? *subkeys : std::vector<String>{})
       below += (below.empty() ? "" : ", ") + JsonString(StringView(name));
-    std::printf("{\"key\": %s, \"values\": [%s]%s}\n", JsonString(std::string_view(key.name)).c_str(),
-                shown.c_str(), subkeys ? (", \"subkeys\": [" + below + "]").c_str() : "");
+    std::printf("{\"key\": %s, \"values\": [%s]%s}\n",
+                JsonString(std::string_view(key.name)).c_str(), shown.c_str(),
+                subkeys ? (", \"subkeys\": [" + below + "]").c_str() : "");
     return;
   }
   std::printf("%s\n", Printable(key.name).c_str());
@@ -180,7 +187,8 @@ int QueryAction(RegistryStore& store, const RegRequest& request) {
   NamedKey key;
   if (!ParseKey(request.key, &key)) return 1;
   OpenedKey opened(store);
-  if (const Result r = store.OpenKeyW(key.root, key.path, registry::kKeyRead, opened.out()); r != kSuccess)
+  if (const Result r = store.OpenKeyW(key.root, key.path, registry::kKeyRead, opened.out());
+      r != kSuccess)
     return Failed(r == 2 ? "no key " + key.name : "cannot open " + key.name, r);
   std::vector<StoredValue> values;
   std::vector<String> subkeys;
@@ -192,9 +200,10 @@ int QueryAction(RegistryStore& store, const RegRequest& request) {
   }
   for (const auto& [name, type] : listed) {
     StoredValue value{name, type, {}};
-    if (const Result r = store.QueryValueW(opened.get(), name, &value.type, &value.data); r != kSuccess)
-      return Failed((r == 2 ? "no value " : "cannot read the value ") + ValueLabel(rt::ToUtf8(name)) +
-                        " in " + key.name,
+    if (const Result r = store.QueryValueW(opened.get(), name, &value.type, &value.data);
+        r != kSuccess)
+      return Failed((r == 2 ? "no value " : "cannot read the value ") +
+                        ValueLabel(rt::ToUtf8(name)) + " in " + key.name,
                     r);
     values.push_back(std::move(value));
   }
@@ -210,12 +219,15 @@ int AddAction(RegistryStore& store, const RegRequest& request) {
   if (!ParseKey(request.key, &key)) return 1;
   uint32_t type = registry::kRegSz;
   if (!request.type.empty() && !TypeNamed(request.type, &type)) {
-    std::fprintf(stderr, "corvane reg: %s is not a value type (REG_SZ, REG_EXPAND_SZ, "
-                 "REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE)\n", request.type.c_str());
+    std::fprintf(stderr,
+                 "corvane reg: %s is not a value type (REG_SZ, REG_EXPAND_SZ, "
+                 "REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE)\n",
+                 request.type.c_str());
     return 1;
   }
   if (!request.value && (request.data || !request.type.empty())) {
-    std::fprintf(stderr, "corvane reg: --type and --data need --value NAME (\"\" for the key's "
+    std::fprintf(stderr,
+                 "corvane reg: --type and --data need --value NAME (\"\" for the key's "
                  "default value)\n");
     return 1;
   }
@@ -234,7 +246,8 @@ int AddAction(RegistryStore& store, const RegRequest& request) {
     return 0;
   }
   const std::string label = ValueLabel(*request.value);
-  if (const Result r = store.SetValueW(opened.get(), rt::FromUtf8(*request.value), type, bytes); r != kSuccess)
+  if (const Result r = store.SetValueW(opened.get(), rt::FromUtf8(*request.value), type, bytes);
+      r != kSuccess)
     return Failed("cannot set " + label + " in " + key.name, r);
   std::printf("added %s to %s\n", Printable(label).c_str(), Printable(key.name).c_str());
   return 0;
@@ -244,7 +257,8 @@ int DeleteAction(RegistryStore& store, const RegRequest& request) {
   NamedKey key;
   if (!ParseKey(request.key, &key)) return 1;
   if (!request.value) {
-    if (key.path.empty()) return Failed("cannot delete " + key.name + ": it is a root", registry::kAccessDenied);
+    if (key.path.empty())
+      return Failed("cannot delete " + key.name + ": it is a root", registry::kAccessDenied);
     if (const Result r = store.DeleteTreeW(key.root, key.path); r != kSuccess)
       return Failed(r == 2 ? "no key " + key.name : "cannot delete " + key.name, r);
     std::printf("deleted %s\n", Printable(key.name).c_str());
@@ -252,9 +266,11 @@ int DeleteAction(RegistryStore& store, const RegRequest& request) {
   }
   const std::string label = ValueLabel(*request.value);
   OpenedKey opened(store);
-  if (const Result r = store.OpenKeyW(key.root, key.path, registry::kKeyAllAccess, opened.out()); r != kSuccess)
+  if (const Result r = store.OpenKeyW(key.root, key.path, registry::kKeyAllAccess, opened.out());
+      r != kSuccess)
     return Failed(r == 2 ? "no key " + key.name : "cannot open " + key.name, r);
-  if (const Result r = store.DeleteValueW(opened.get(), rt::FromUtf8(*request.value)); r != kSuccess)
+  if (const Result r = store.DeleteValueW(opened.get(), rt::FromUtf8(*request.value));
+      r != kSuccess)
     return Failed((r == 2 ? "no value " : "cannot delete ") + label + " in " + key.name, r);
   std::printf("deleted %s from %s\n", Printable(label).c_str(), Printable(key.name).c_str());
   return 0;

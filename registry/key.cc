@@ -14,18 +14,30 @@ class RegistryCategory final : public std::error_category {
   const char* name() const noexcept override { return "registry"; }
   std::string message(int code) const override {
     switch (code) {
-      case kSuccess: return "success";
-      case kFileNotFound: return "the key or value does not exist";
-      case kAccessDenied: return "access denied (a key opened for reading, a root, or a key with subkeys)";
-      case kInvalidHandle: return "the key is not open";
-      case kNotSupported: return "the registry in use has no wide calls";
-      case kInvalidParameter: return "a name, path or value is invalid or past the registry's limits";
-      case kBadPathname: return "the path is invalid";
-      case 1015: return "the registry store is damaged";
-      case 1016: return "the registry store cannot be used, or did not answer in time";
-      case kKeyDeleted: return "the key was deleted";
-      case kUnsupportedType: return "the value has another type";
-      default: return "registry result " + std::to_string(code);
+      case kSuccess:
+        return "success";
+      case kFileNotFound:
+        return "the key or value does not exist";
+      case kAccessDenied:
+        return "access denied (a key opened for reading, a root, or a key with subkeys)";
+      case kInvalidHandle:
+        return "the key is not open";
+      case kNotSupported:
+        return "the registry in use has no wide calls";
+      case kInvalidParameter:
+        return "a name, path or value is invalid or past the registry's limits";
+      case kBadPathname:
+        return "the path is invalid";
+      case 1015:
+        return "the registry store is damaged";
+      case 1016:
+        return "the registry store cannot be used, or did not answer in time";
+      case kKeyDeleted:
+        return "the key was deleted";
+      case kUnsupportedType:
+        return "the value has another type";
+      default:
+        return "registry result " + std::to_string(code);
     }
   }
 };
@@ -40,7 +52,8 @@ std::optional<String> FromUtf8Strictly(std::string_view text) {
 // Text data without the terminators it was stored with.
 std::string TextOf(const std::string& data) {
   String text = FromUtf16Bytes(data);
-  while (!text.empty() && text.back() == 0) text.pop_back();
+  while (!text.empty() && text.back() == 0)
+    text.pop_back();
   return rt::ToUtf8(text);
 }
 
@@ -140,9 +153,7 @@ std::optional<uint64_t> Key::ReadQword(std::string_view name, std::error_code* e
   const auto data = Read(name, kRegQword, kRegQword, ec);
   if (!data) return std::nullopt;
   if (data->size() != 8) return Failed<uint64_t>(kUnsupportedType, ec);
-  uint64_t value = 0;
-  for (size_t i = 8; i-- > 0;) value = value << 8 | static_cast<uint8_t>((*data)[i]);
-  return value;
+  return LittleEndianValue(*data);
 }
 
 std::optional<std::vector<uint8_t>> Key::ReadBinary(std::string_view name,
@@ -190,9 +201,7 @@ std::error_code Key::WriteDword(std::string_view name, uint32_t value) {
 }
 
 std::error_code Key::WriteQword(std::string_view name, uint64_t value) {
-  std::string data;
-  for (int i = 0; i < 8; ++i) data.push_back(static_cast<char>(value >> (8 * i)));
-  return Write(name, kRegQword, data);
+  return Write(name, kRegQword, LittleEndianData(value, 8));
 }
 
 std::error_code Key::WriteBinary(std::string_view name, const std::vector<uint8_t>& bytes) {
@@ -219,7 +228,8 @@ std::vector<std::string> Key::Subkeys(std::error_code& ec) const {
   ec = MakeError(r);
   std::vector<std::string> out;
   if (r == kSuccess)
-    for (const String& name : names) out.push_back(rt::ToUtf8(name));
+    for (const String& name : names)
+      out.push_back(rt::ToUtf8(name));
   return out;
 }
 
@@ -231,7 +241,8 @@ std::vector<Key::Value> Key::Values(std::error_code& ec) const {
   ec = MakeError(r);
   std::vector<Value> out;
   if (r == kSuccess)
-    for (const auto& [name, type] : values) out.push_back({rt::ToUtf8(name), ValueType{type}});
+    for (const auto& [name, type] : values)
+      out.push_back({rt::ToUtf8(name), ValueType{type}});
   return out;
 }
 

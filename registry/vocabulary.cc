@@ -1,6 +1,7 @@
 // The registry's vocabulary. See vocabulary.h.
 #include "registry/vocabulary.h"
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/utf16.h"
@@ -112,6 +113,19 @@ Long DwordOfData(std::string_view data) {
   for (size_t i = 0; i < bytes.size() && i < data.size(); ++i)
     bytes[i] = static_cast<uint8_t>(data[i]);
   return DwordValue(bytes);
+}
+
+std::string LittleEndianData(uint64_t value, size_t size) {
+  std::string bytes;
+  for (size_t i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+  return bytes;
+}
+
+uint64_t LittleEndianValue(std::string_view data) {
+  uint64_t value = 0;
+  for (size_t i = std::min<size_t>(data.size(), 8); i-- > 0;)
+    value = value << 8 | static_cast<uint8_t>(data[i]);
+  return value;
 }
 
 std::string Utf16Bytes(StringView text) {

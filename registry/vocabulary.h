@@ -103,6 +103,11 @@ Long DwordValue(const std::array<uint8_t, 4>& bytes);
 std::string DwordData(Long value);
 Long DwordOfData(std::string_view data);
 
+// A number as its first `size` bytes, least significant first (a QWORD's 8), and back from up
+// to 8 bytes.
+std::string LittleEndianData(uint64_t value, size_t size);
+uint64_t LittleEndianValue(std::string_view data);
+
 // Text as the UTF-16LE bytes the registry keeps, and back (an odd last byte is dropped).
 std::string Utf16Bytes(StringView text);
 String FromUtf16Bytes(std::string_view bytes);

@@ -15,8 +15,8 @@
 // std::system_error(ec) itself.
 //
 // A Key owns its handle and closes it; it moves and does not copy. It works on the registry
-// that was in use when it (or the key it was opened from) was opened, and keeps it alive. One Key is used by one
-// thread at a time; any number of Keys may be used at once.
+// that was in use when it (or the key it was opened from) was opened, and keeps it alive. One Key
+// is used by one thread at a time; any number of Keys may be used at once.
 #pragma once
 
 #include <cstdint>
