@@ -278,31 +278,31 @@ Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t 
                                  const uint8_t* data, uint32_t count) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
-  if ((data == nullptr && count != 0) || count > kMaxData) return kInvalidParameter;
+  const bool invalid = (data == nullptr && count != 0) || count > kMaxData;
   StoredValue value{FromAnsiText(name), type, {}};
-  if (IsTextType(type)) {
+  if (!invalid && IsTextType(type)) {
     value.data = StoredText(data, count);
-  } else if (count > 0) {
+  } else if (!invalid && count > 0) {
     value.data.assign(reinterpret_cast<const char*>(data), count);
   }
-  return Set(call.result(), key, value);
+  return Set(call.result(), key, value, invalid);
 }
 
 Result RegistryStore::SetValueW(Long key, const String& name, uint32_t type,
                                 const std::string& data) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
-  if (data.size() > kMaxData) return kInvalidParameter;
-  return Set(call.result(), key, StoredValue{name, type, data});
+  return Set(call.result(), key, StoredValue{name, type, data}, data.size() > kMaxData);
 }
 
-// SetValueEx within a call.
-Result RegistryStore::Set(Result ready, Long key, const StoredValue& value) {
+// SetValueEx within a call; `invalid` when the data cannot be taken (87, once the handle
+// passed).
+Result RegistryStore::Set(Result ready, Long key, const StoredValue& value, bool invalid) {
   const Target target = Resolve(ready, key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if ((target.access & kKeySetValue) == 0) return kAccessDenied;
-  if (value.name.size() > kMaxValueName) return kInvalidParameter;
+  if (invalid || value.name.size() > kMaxValueName) return kInvalidParameter;
   // The write itself finds the key gone, inside its transaction.
   return storage_->Transaction([&]() -> Result {
     KeyId id = target.id;

@@ -114,7 +114,7 @@ class RegistryStore final : public RegistryApi, public WideRegistry {
   [[nodiscard]] Result Open(Result ready, Long key, const String& subkey, uint32_t sam,
                             Long* result);
   [[nodiscard]] Result Create(Result ready, Long key, const String& subkey, Long* result);
-  [[nodiscard]] Result Set(Result ready, Long key, const StoredValue& value);
+  [[nodiscard]] Result Set(Result ready, Long key, const StoredValue& value, bool invalid);
   [[nodiscard]] Result Unset(Result ready, Long key, const String& name);
   [[nodiscard]] Result Remove(Result ready, Long key, const String& subkey, bool tree);
   Target Resolve(Result ready, Long key);
