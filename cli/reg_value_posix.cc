@@ -22,9 +22,19 @@ struct NamedKey {
   std::string name;  // "HKEY_CURRENT_USER\Software\Demo"
 };
 
-bool ParseKey(const std::string& text, NamedKey* key) {
+bool IsUtf8(const std::optional<std::string>& text) {
+  return !text || rt::ToUtf8(rt::FromUtf8(*text)) == *text;
+}
+
+// The request's key; false after saying why when it names none, or when a name or the data is
+// not UTF-8 (which would not be kept as given).
+bool ParseKey(const RegRequest& request, NamedKey* key) {
+  if (!IsUtf8(request.key) || !IsUtf8(request.value) || !IsUtf8(request.data)) {
+    std::fprintf(stderr, "corvane reg: the key, the value's name and the data must be UTF-8\n");
+    return false;
+  }
   std::vector<String> components;
-  if (KeyArgument(text, &key->root, &components) != 0) return false;
+  if (KeyArgument(request.key, &key->root, &components) != 0) return false;
   String name = registry::RootName(key->root);
   for (const String& component : components) {
     key->path += (key->path.empty() ? u"" : u"\\") + component;
@@ -185,7 +195,7 @@ void PrintQuery(const NamedKey& key, const std::vector<StoredValue>& values,
 
 int QueryAction(RegistryStore& store, const RegRequest& request) {
   NamedKey key;
-  if (!ParseKey(request.key, &key)) return 1;
+  if (!ParseKey(request, &key)) return 1;
   OpenedKey opened(store);
   if (const Result r = store.OpenKeyW(key.root, key.path, registry::kKeyRead, opened.out());
       r != kSuccess)
@@ -216,7 +226,7 @@ int QueryAction(RegistryStore& store, const RegRequest& request) {
 
 int AddAction(RegistryStore& store, const RegRequest& request) {
   NamedKey key;
-  if (!ParseKey(request.key, &key)) return 1;
+  if (!ParseKey(request, &key)) return 1;
   uint32_t type = registry::kRegSz;
   if (!request.type.empty() && !TypeNamed(request.type, &type)) {
     std::fprintf(stderr,
@@ -255,7 +265,7 @@ int AddAction(RegistryStore& store, const RegRequest& request) {
 
 int DeleteAction(RegistryStore& store, const RegRequest& request) {
   NamedKey key;
-  if (!ParseKey(request.key, &key)) return 1;
+  if (!ParseKey(request, &key)) return 1;
   if (!request.value) {
     if (key.path.empty())
       return Failed("cannot delete " + key.name + ": it is a root", registry::kAccessDenied);

@@ -84,6 +84,12 @@ row "a folder that others can write" 1 "shared can be written by other users" \
 cmd='"$tool" --store "$s" reg import "$work/esc.reg" && "$tool" --store "$s" reg show "HKCU\\Software\\Esc"'
 row "control characters in a name and in data are written out" 0 '\\x1B\[31mred.*\\x1B\]0;title\\x07' \
   '! grep -q "$(printf "\033")" "$work/out"'
+cmd='"$tool" --store "$s" reg add "HKCU\\Software\\$(printf "\377")"'
+row "reg add: a name that is not UTF-8 is refused, not changed" 1 "must be UTF-8" true
+cmd='"$tool" --store "$s" reg add "HKCU\\Software\\Demo" --value "$(printf "%016384d" 0)" --data x'
+row "reg add: a value name past the limit" 1 "cannot set .* (result 87)" true
+cmd='"$tool" --store "$s" reg query "HKCU\\Software\\$(printf "%0257d" 0)" --json'
+row "reg query: a key name past the limit" 1 "cannot open .* (result 87)" true
 
 # Another local user plants the side files of a store in a folder that both can write.
 other=corvane-other
