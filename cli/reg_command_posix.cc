@@ -40,7 +40,6 @@ RegistryStore& Store() {
   return *store;
 }
 
-
 std::string Joined(const std::vector<String>& path) {
   String text;
   for (const String& name : path)
@@ -101,7 +100,6 @@ bool ReadFile(const std::string& file, std::string* bytes) {
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
-
 
 int ShowAction(RegistryStore& store, const RegRequest& request) {
   if (!request.key.empty()) {

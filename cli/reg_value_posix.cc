@@ -73,19 +73,8 @@ std::string Hex(const std::string& bytes, const char* format) {
   return out;
 }
 
-// The texts of a text value, without its terminators; of a REG_MULTI_SZ, each of its texts.
 std::vector<String> Texts(const StoredValue& value) {
-  String all = registry::FromUtf16Bytes(value.data);
-  while (!all.empty() && all.back() == 0)
-    all.pop_back();
-  if (value.type != registry::kRegMultiSz) return {all};
-  std::vector<String> texts;
-  for (size_t start = 0; start <= all.size();) {
-    const size_t end = std::min(all.find(u'\0', start), all.size());
-    texts.push_back(all.substr(start, end - start));
-    start = end + 1;
-  }
-  return texts;
+  return registry::TextsOf(value.type, value.data);
 }
 
 // A DWORD or QWORD of the right size, as a number.

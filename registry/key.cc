@@ -49,14 +49,6 @@ std::optional<String> FromUtf8Strictly(std::string_view text) {
   return wide;
 }
 
-// Text data without the terminators it was stored with.
-std::string TextOf(const std::string& data) {
-  String text = FromUtf16Bytes(data);
-  while (!text.empty() && text.back() == 0)
-    text.pop_back();
-  return rt::ToUtf8(text);
-}
-
 template <typename T>
 std::optional<T> Failed(Result result, std::error_code* ec) {
   if (ec != nullptr) *ec = MakeError(result);
@@ -139,7 +131,8 @@ std::optional<std::string> Key::Read(std::string_view name, uint32_t type_a, uin
 
 std::optional<std::string> Key::ReadString(std::string_view name, std::error_code* ec) const {
   const auto data = Read(name, kRegSz, kRegExpandSz, ec);
-  return data ? std::optional(TextOf(*data)) : std::nullopt;
+  if (!data) return std::nullopt;
+  return rt::ToUtf8(TextsOf(kRegSz, *data).front());
 }
 
 std::optional<uint32_t> Key::ReadDword(std::string_view name, std::error_code* ec) const {
@@ -169,12 +162,9 @@ std::optional<std::vector<std::string>> Key::ReadMultiString(std::string_view na
   if (!data) return std::nullopt;
   // The texts end at the first empty one, as the registry's readers take them.
   std::vector<std::string> texts;
-  const String all = FromUtf16Bytes(*data);
-  for (size_t start = 0; start < all.size();) {
-    const size_t end = std::min(all.find(u'\0', start), all.size());
-    if (end == start) break;
-    texts.push_back(rt::ToUtf8(StringView(all).substr(start, end - start)));
-    start = end + 1;
+  for (const String& text : TextsOf(kRegMultiSz, *data)) {
+    if (text.empty()) break;
+    texts.push_back(rt::ToUtf8(text));
   }
   return texts;
 }
@@ -260,9 +250,9 @@ std::error_code Key::DeleteTree(std::string_view path) {
   WideRegistry* wide = nullptr;
   const Result ready = Calls(&wide);
   const std::optional<String> subkey = FromUtf8Strictly(path);
-  const Result r = ready != kSuccess         ? ready
-                   : !subkey || path.empty() ? kInvalidParameter
-                                             : wide->DeleteTreeW(handle_, *subkey);
+  const Result r = ready != kSuccess ? ready
+                   : !subkey         ? kInvalidParameter
+                                     : wide->DeleteTreeW(handle_, *subkey);
   return MakeError(r);
 }
 

@@ -21,7 +21,6 @@ String FromAnsiText(const char* text) {
   return text == nullptr ? String() : rt::FromAnsiAsSystem(text);
 }
 
-
 // The bytes that a text value's ANSI caller gave, as the registry keeps them: a count that
 // leaves out the terminator just past it takes the terminator in.
 std::string StoredText(const uint8_t* data, uint32_t count) {
@@ -238,40 +237,43 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
 
 Result RegistryStore::QueryValueW(Long key, const String& name, uint32_t* type,
                                   std::string* data) {
+  return ReadKey(key, [&](KeyId id) -> Result {
+    StoredValue value;
+    if (const Result r = storage_->ReadValue(id, name, &value); r != kSuccess) return r;
+    *type = value.type;
+    *data = std::move(value.data);
+    return kSuccess;
+  });
+}
+
+Result RegistryStore::SubkeysW(Long key, std::vector<String>* names) {
+  return ReadKey(key, [&](KeyId id) -> Result {
+    std::vector<Child> children;
+    if (id == 0) return kSuccess;  // a view not made yet holds nothing
+    if (const Result r = storage_->ListChildren(id, &children); r != kSuccess) return r;
+    for (Child& child : children) names->push_back(std::move(child.name));
+    return kSuccess;
+  });
+}
+
+Result RegistryStore::ValuesW(Long key, std::vector<std::pair<String, uint32_t>>* values) {
+  return ReadKey(key, [&](KeyId id) -> Result {
+    std::vector<StoredValue> stored;
+    if (id == 0) return kSuccess;
+    if (const Result r = storage_->ListValues(id, &stored); r != kSuccess) return r;
+    for (StoredValue& value : stored) values->emplace_back(std::move(value.name), value.type);
+    return kSuccess;
+  });
+}
+
+// One reading call on the key that `key` stands for (0: a view not made yet).
+Result RegistryStore::ReadKey(Long key, const std::function<Result(KeyId)>& read) {
   const Call call(*this);
   if (!call.locked()) return kBusy;
   const Target target = Resolve(call.result(), key);
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
-  StoredValue value;
-  if (const Result r = storage_->ReadValue(target.id, name, &value); r != kSuccess) return r;
-  *type = value.type;
-  *data = std::move(value.data);
-  return kSuccess;
-}
-
-Result RegistryStore::SubkeysW(Long key, std::vector<String>* names) {
-  const Call call(*this);
-  if (!call.locked()) return kBusy;
-  const Target target = Resolve(call.result(), key);
-  if (target.error != kSuccess) return target.error;
-  if (target.performance || target.id == 0) return target.performance ? kInvalidHandle : kSuccess;
-  std::vector<Child> children;
-  if (const Result r = storage_->ListChildren(target.id, &children); r != kSuccess) return r;
-  for (Child& child : children) names->push_back(std::move(child.name));
-  return kSuccess;
-}
-
-Result RegistryStore::ValuesW(Long key, std::vector<std::pair<String, uint32_t>>* values) {
-  const Call call(*this);
-  if (!call.locked()) return kBusy;
-  const Target target = Resolve(call.result(), key);
-  if (target.error != kSuccess) return target.error;
-  if (target.performance || target.id == 0) return target.performance ? kInvalidHandle : kSuccess;
-  std::vector<StoredValue> stored;
-  if (const Result r = storage_->ListValues(target.id, &stored); r != kSuccess) return r;
-  for (StoredValue& value : stored) values->emplace_back(std::move(value.name), value.type);
-  return kSuccess;
+  return read(target.id);
 }
 
 Result RegistryStore::SetValueEx(Long key, const char* name, uint32_t, uint32_t type,

@@ -117,6 +117,7 @@ class RegistryStore final : public RegistryApi, public WideRegistry {
   [[nodiscard]] Result Set(Result ready, Long key, const StoredValue& value, bool invalid);
   [[nodiscard]] Result Unset(Result ready, Long key, const String& name);
   [[nodiscard]] Result Remove(Result ready, Long key, const String& subkey, bool tree);
+  [[nodiscard]] Result ReadKey(Long key, const std::function<Result(KeyId)>& read);
   Target Resolve(Result ready, Long key);
   [[nodiscard]] Result StillThere(const Target& target);
   [[nodiscard]] Result ParsePath(Long key, String text, std::vector<String>* path);

@@ -128,6 +128,19 @@ uint64_t LittleEndianValue(std::string_view data) {
   return value;
 }
 
+std::vector<String> TextsOf(uint32_t type, std::string_view data) {
+  String all = FromUtf16Bytes(data);
+  while (!all.empty() && all.back() == 0) all.pop_back();
+  if (type != kRegMultiSz) return {all};
+  std::vector<String> texts;
+  for (size_t start = 0; start <= all.size();) {
+    const size_t end = std::min(all.find(u'\0', start), all.size());
+    texts.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return texts;
+}
+
 std::string Utf16Bytes(StringView text) {
   std::string bytes;
   bytes.reserve(text.size() * 2);

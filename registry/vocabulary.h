@@ -112,6 +112,10 @@ uint64_t LittleEndianValue(std::string_view data);
 std::string Utf16Bytes(StringView text);
 String FromUtf16Bytes(std::string_view bytes);
 
+// The texts of text data, the terminators after the last left out: the one text of REG_SZ and
+// REG_EXPAND_SZ, or each text of REG_MULTI_SZ between NULs (an empty one included).
+std::vector<String> TextsOf(uint32_t type, std::string_view data);
+
 // A value as the registry keeps it: the data of the text types as UTF-16LE bytes with whatever
 // terminators they were given, others as given.
 struct StoredValue {

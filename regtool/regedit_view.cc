@@ -75,9 +75,7 @@ std::string ShownData(const StoredValue& value) {
   }
   if (value.type == kRegQword) {
     if (data.size() != 8) return "(invalid QWORD (64-bit) value)";
-    unsigned long long number = 0;
-    for (size_t i = 8; i-- > 0;)
-      number = number * 256 + static_cast<unsigned char>(data[i]);
+    const unsigned long long number = LittleEndianValue(data);
     std::snprintf(text, sizeof text, "0x%016llx (%llu)", number, number);
     return text;
   }
