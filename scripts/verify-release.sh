@@ -74,6 +74,9 @@ done <<<"$listed"
 for entry in "$dist"/* "$dist"/.[!.]* "$dist"/..?*; do
   if [ ! -e "$entry" ] && [ ! -L "$entry" ]; then continue; fi
   name=${entry##*/}
+  # A name with a control character is refused before it is matched: a newline would make one
+  # name several lines, each matched on its own.
+  [[ $name != *[[:cntrl:]]* ]] || refuse "a name in $dist holds a control character: $(printf '%q' "$name")"
   if [ "$name" = SHA256SUMS ]; then continue; fi
   if [ -L "$entry" ] || [ ! -f "$entry" ]; then refuse "$name in $dist is not a regular file"; fi
   grep -qxF -- "$name" <<<"$listed" || refuse "$name in $dist is not listed in SHA256SUMS"
@@ -113,31 +116,39 @@ fi
 git -C "$src" fetch -q "$root" "$commit"
 git -C "$src" checkout -q --force --detach "$commit"
 git -C "$src" clean -q -d -f -f -x
-[ -z "$(git -C "$src" status --porcelain)" ] || refuse "the rebuild's tree is not clean"
 
 # The signatures, as package.sh attaches them: <tree>/<file>.sig from the PE files in the
 # portable archives (the installers carry the same files), <installer>.sig from each installer.
+# Nothing of the release is unpacked: an archive is only listed, and the one member wanted is
+# read through a pipe into a file of this script's naming, so no member's name, link or path
+# decides where anything is written.
 sigs=$work/signatures
-rm -rf "$sigs" "$work/unpacked" && mkdir -p "$sigs" "$work/unpacked"
+rm -rf "$sigs" "$work/unpacked" && mkdir -p "$sigs"
 unsigned=()
 extract() {  # extract FILE NAME: FILE's signature as NAME.sig, where it has one
   mkdir -p "$(dirname "$sigs/$2")"
   osslsigncode extract-signature -in "$1" -out "$sigs/$2.sig" >/dev/null 2>&1 ||
     { rm -f "$sigs/$2.sig"; unsigned+=("$2"); }
 }
+member=$work/member
 for zip in "$dist"/Corvane-*-win32.zip "$dist"/Corvane-*-win64.zip; do
   [ -f "$zip" ] || continue
   tree=${zip%.zip}; tree=${tree##*-}
-  unzip -q -o "$zip" -d "$work/unpacked/$tree"
+  members=$(unzip -Z1 "$zip" 2>/dev/null) || refuse "${zip##*/} is not an archive that can be listed"
   for name in Corvane.dll corvane.exe; do
-    file=$(find "$work/unpacked/$tree" -name "$name" | head -n 1)
-    [ -n "$file" ] && extract "$file" "$tree/$name"
+    # Plain names only, so that unzip's wildcards match the one member meant.
+    inside=$(grep -E -m 1 "^([A-Za-z0-9_+~-][A-Za-z0-9._+~-]*/)*$name\$" <<<"$members" | grep -v '\.\./' || true)
+    [ -n "$inside" ] || continue
+    rm -f "$member"
+    unzip -p "$zip" "$inside" >"$member" && extract "$member" "$tree/$name"
   done
 done
+rm -f "$member"
 for msi in "$dist"/Corvane-*.msi; do
   [ -f "$msi" ] && extract "$msi" "$(basename "$msi")"
 done
 echo "verify-release: $(find "$sigs" -name '*.sig' | wc -l) signatures to attach"
+[ -z "$(git -C "$src" status --porcelain --ignored)" ] || refuse "the rebuild's tree is not clean"
 
 # What the release holds decides what is rebuilt: the Debian packages, the Windows packages, or
 # both; the rebuild must then make exactly the files the release holds.

@@ -96,6 +96,18 @@ row "a commit on no trusted ref" unsigned early "commit $stray is not reachable 
 row "an extra listed file" unsigned refused "DIFFERS: extra.bin (the rebuild has no such file)" 'echo x >extra.bin && sums'
 row "a changed file, its sum made again" unsigned refused "DIFFERS: Corvane-stand-in-win64.zip" \
   'printf x >>Corvane-stand-in-win64.zip && sums'
+row "an unlisted name holding newlines" unsigned early "a name in .* holds a control character" \
+  "touch \$'Corvane-x\\nBUILDINFO\\n-win64.zip'"
+# Two listed archives, the first a link into the rebuild's clone, the second a package.sh for
+# that link: unpacked over each other they would swap the rebuild for the release's own script.
+payload="#!/bin/sh
+touch '$work/payload-ran'; mkdir -p dist; cp '$work/dist/'* dist/; rm -f dist/SHA256SUMS"
+row "archives that write through a link into the clone" unsigned refused \
+  "DIFFERS: Corvane-0-win64.zip (the rebuild has no such file)" \
+  'ln -s ../../src/scripts s && zip -q -y Corvane-0-win64.zip s && rm s && mkdir s &&
+   printf "%s\n" "$payload" >s/package.sh && chmod +x s/package.sh && zip -q -r Corvane-z-win64.zip s &&
+   rm -r s && sums'
+if [ -e "$work/payload-ran" ]; then echo "FAIL: the release's own package.sh ran"; status=1; fi
 row "the release as it is" unsigned accepted "the signers were not checked" :
 row "a rerun over a planted build file" unsigned accepted "reproduced" 'mkdir -p ../rebuild/src/build/extra && echo x >../rebuild/src/build/extra/planted'
 row "unsigned, where --signer asks for signatures" unsigned refused "not signed, where --signer" : --signer "$pki/ca.pem"
