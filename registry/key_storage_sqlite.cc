@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -117,6 +118,56 @@ Result ResultOfSqlite(int code) {
 
 void SetStoreFault(StoreFault fault) {
   g_fault = fault;
+}
+
+// The store's files are opened through a VFS of its own: the platform's, but every file the
+// engine opens (the database, its write-ahead log, its journal, and the shared memory beside the
+// log, whenever each is opened) is first claimed (ClaimStoreFile). A file that another user
+// could reach fails the open, and the reason waits here for the call that met it.
+namespace {
+
+thread_local std::string g_refused;
+sqlite3_vfs* g_platform_vfs = nullptr;
+sqlite3_vfs g_claiming_vfs;
+
+int ClaimingOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* out) {
+  if (name != nullptr) {
+    const bool create = (flags & SQLITE_OPEN_CREATE) != 0 && (flags & SQLITE_OPEN_EXCLUSIVE) == 0;
+    std::string why = ClaimStoreFile(name, create && (flags & SQLITE_OPEN_MAIN_DB) == 0);
+    const std::string_view wal = "-wal";
+    if (std::string shm = name; why.empty() && (flags & SQLITE_OPEN_WAL) != 0 &&
+                                shm.size() > wal.size() && shm.ends_with(wal)) {
+      shm.replace(shm.size() - wal.size(), wal.size(), "-shm");
+      why = ClaimStoreFile(shm, create);
+    }
+    if (!why.empty()) {
+      g_refused = std::move(why);
+      file->pMethods = nullptr;
+      return SQLITE_PERM;
+    }
+  }
+  return g_platform_vfs->xOpen(g_platform_vfs, name, file, flags, out);
+}
+
+}  // namespace
+
+const char* ClaimingVfs() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    g_platform_vfs = sqlite3_vfs_find(nullptr);
+    g_claiming_vfs = *g_platform_vfs;
+    g_claiming_vfs.zName = "corvane-claiming";
+    g_claiming_vfs.xOpen = &ClaimingOpen;
+    sqlite3_vfs_register(&g_claiming_vfs, 0);
+  });
+  return g_claiming_vfs.zName;
+}
+
+
+std::string TakeClaimRefusal() {
+  std::string why;
+  why.swap(g_refused);
+  return why;
 }
 
 // A prepared statement of the storage, reset and cleared when it goes out of scope.
@@ -363,7 +414,16 @@ Result SqliteStorage::RunGuarded(Statement& insert) {
   return Failed(rc);
 }
 
+// A file that the claiming VFS refused: 5 from now on, the reason said once.
+bool SqliteStorage::TakeRefusal() {
+  const std::string why = TakeClaimRefusal();
+  if (why.empty()) return false;
+  health_ = Refuse(kAccessDenied, why.c_str());
+  return true;
+}
+
 Result SqliteStorage::Failed(int rc) {
+  if (TakeRefusal()) return health_;
   const Result result = ResultOfSqlite(rc);
   if (result == kRegistryCorrupt && !said_damaged_) {
     said_damaged_ = true;
@@ -416,17 +476,18 @@ Result SqliteStorage::OpenConnection(bool immutable) {
     rc = sqlite3_open_v2(uri.c_str(), db_.put(),
                          SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX |
                              SQLITE_OPEN_NOFOLLOW,
-                         nullptr);
+                         ClaimingVfs());
   } else {
     rc = sqlite3_open_v2(path_.c_str(), db_.put(),
                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,
-                         nullptr);
+                         ClaimingVfs());
   }
   sqlite3* db = db_.get();
+  if (TakeRefusal()) return health_;
   if (rc != SQLITE_OK) return Refuse(kRegistryIoFailed, sqlite3_errstr(rc));
   if (sqlite3_db_readonly(db, "main") == 1) read_only_ = true;
   sqlite3_busy_handler(db, &SqliteStorage::OnBusy, this);
-  sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  Exec("PRAGMA synchronous=NORMAL");  // the engine's first read of the file
   return kSuccess;
 }
 
@@ -534,6 +595,7 @@ Result SqliteStorage::SetUp() {
   const std::string reason = message != nullptr ? message : sqlite3_errstr(rc);
   sqlite3_free(message);
   if (rc == SQLITE_OK) return kSuccess;
+  if (TakeRefusal()) return health_;
   if (IsBusy(rc)) return kRegistryIoFailed;  // not kept: the next call tries again
   health_ = Refuse(ResultOfSqlite(rc), reason.c_str());
   return health_;

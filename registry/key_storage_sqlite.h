@@ -36,6 +36,13 @@ Result ResultOfSqlite(int code);
 // Why another user could reach the store at `path` in `folder` (registry_store_posix.cc): a
 // reason to refuse it, or "".
 std::string WhoElseCanReach(const std::string& path, const std::string& folder);
+// Why another user could reach `file` as the engine is about to open it (made here, private,
+// where it is missing and `create` allows), or "" (registry_store_posix.cc).
+std::string ClaimStoreFile(const std::string& file, bool create);
+// The name of the VFS that claims each file before the engine opens it, and why the last open
+// on this thread was refused ("" if none; taking it clears it).
+const char* ClaimingVfs();
+std::string TakeClaimRefusal();
 // A file's name as the path of an SQLite URI ("file:" + UriPath(name) + "?...").
 std::string UriPath(const std::string& path);
 
@@ -91,6 +98,7 @@ class SqliteStorage final : public KeyStorage {
   Result Refuse(Result result, const char* reason);
   // The result for SQLite's failure `rc`; damage is said once on standard error.
   Result Failed(int rc);
+  bool TakeRefusal();
   Result RunGuarded(Statement& insert);
   int Exec(const char* sql);
   template <class Call, class Reset>

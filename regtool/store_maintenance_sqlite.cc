@@ -266,10 +266,14 @@ bool PutInPlace(const std::string& made, const std::string& file) {
 Result CopyInto(sqlite3* from, const std::string& file) {
   UniqueDb copy;
   int rc = sqlite3_open_v2(file.c_str(), copy.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
-                           nullptr);
+                           ClaimingVfs());
   if (rc == SQLITE_OK) rc = Copy(from, copy.get());
   if (rc == SQLITE_OK)
     rc = sqlite3_exec(copy.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+  if (const std::string why = TakeClaimRefusal(); !why.empty()) {
+    std::fprintf(stderr, "corvane: %s\n", why.c_str());
+    return kAccessDenied;
+  }
   return rc == SQLITE_OK ? kSuccess : ResultOfSqlite(rc);
 }
 

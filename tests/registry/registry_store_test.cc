@@ -1,6 +1,7 @@
 // The embedded store as a file: where it lives and with which modes, stores that cannot be
 // used, writes that survive a killed writer, and several processes writing at once.
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -119,6 +120,55 @@ TEST(RegistryStore, AStoreThatCannotBeUsedAnswersEveryCallAndIsLeftAlone) {
     auto store = RegistryStore::Open(read_only);
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(store->health(), kAccessDenied);
+  }
+}
+
+// Another user plants a side file in a sticky shared folder after the store was checked, in
+// the moment before the engine opens that file (the store's first statement, through the
+// fault seam): the engine's open is refused, and nothing written reaches the planted file.
+std::string g_planted;
+
+int PlantAsNobody(const char*) {
+  if (g_planted.empty()) return 0;
+  const passwd* other = ::getpwnam("nobody");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(other->pw_gid) != 0 || ::setuid(other->pw_uid) != 0) ::_exit(1);
+    ::umask(0);
+    ::_exit(::open(g_planted.c_str(), O_CREAT | O_EXCL | O_RDWR, 0666) >= 0 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "planting " << g_planted;
+  g_planted.clear();
+  return 0;
+}
+
+TEST(RegistryStore, ASideFilePlantedAfterTheCheckIsRefusedWhenTheEngineOpensIt) {
+  if (::geteuid() != 0 || ::getpwnam("nobody") == nullptr)
+    GTEST_SKIP() << "a second user's files need root and the user nobody";
+  const std::string folder = Scratch("sticky");
+  ::mkdir(folder.c_str(), 01777);
+  ::chmod(folder.c_str(), 01777);
+  const std::string path = folder + "/p.db";
+  for (const std::string side : {"-wal", "-shm"}) {
+    SCOPED_TRACE(side);
+    {
+      auto store = RegistryStore::Open(path);
+      ASSERT_EQ(SetText(*store, kCurrentUser, "first", "x"), kSuccess);
+    }
+    ::unlink((path + side).c_str());
+    g_planted = path + side;
+    SetStoreFault(&PlantAsNobody);
+    ::testing::internal::CaptureStderr();
+    auto store = RegistryStore::Open(path);
+    SetStoreFault(nullptr);
+    EXPECT_EQ(SetText(*store, kCurrentUser, "secret", "alice secret value"), kAccessDenied);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("p.db" + side + " belongs to user nobody"), std::string::npos) << said;
+    store.reset();
+    EXPECT_EQ(ReadFile(path + side), "") << "nothing reached the planted file";
+    ::unlink((path + side).c_str());
   }
 }
 
