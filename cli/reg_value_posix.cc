@@ -139,11 +139,17 @@ std::string Encode(uint32_t type, const std::string& data, bool* ok) {
         text + (type == registry::kRegMultiSz ? String(2, u'\0') : String(1, u'\0')));
   }
   if (type == registry::kRegDword || type == registry::kRegQword) {
+    // Decimal digits, or 0x and hex digits: no sign, blank or octal.
+    const bool hex = data.size() > 2 && data[0] == '0' && (data[1] == 'x' || data[1] == 'X');
+    const std::string digits = hex ? data.substr(2) : data;
     char* end = nullptr;
     errno = 0;
-    const unsigned long long number = std::strtoull(data.c_str(), &end, 0);
+    const unsigned long long number = std::strtoull(digits.c_str(), &end, hex ? 16 : 10);
     const unsigned long long most = type == registry::kRegDword ? 0xFFFFFFFFull : ~0ull;
-    *ok = !data.empty() && data[0] != '-' && *end == 0 && errno == 0 && number <= most;
+    *ok = !digits.empty() &&
+          digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+              std::string::npos &&
+          errno == 0 && number <= most;
     return registry::LittleEndianData(number, type == registry::kRegDword ? 4 : 8);
   }
   std::string bytes;

@@ -49,6 +49,13 @@ std::optional<String> FromUtf8Strictly(std::string_view text) {
   return wide;
 }
 
+// A value name or key path: valid UTF-8 holding no NUL, which no backend keeps exactly (the platform's
+// calls would end the name there).
+std::optional<String> NameFromUtf8(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return std::nullopt;
+  return FromUtf8Strictly(name);
+}
+
 template <typename T>
 std::optional<T> Failed(Result result, std::error_code* ec) {
   if (ec != nullptr) *ec = MakeError(result);
@@ -85,7 +92,7 @@ Key Key::OpenUnder(const Key& parent, std::string_view path, bool create, uint32
                    std::error_code& ec) {
   WideRegistry* wide = nullptr;
   const Result ready = parent.Calls(&wide);
-  const std::optional<String> subkey = FromUtf8Strictly(path);
+  const std::optional<String> subkey = NameFromUtf8(path);
   Long handle = 0;
   const Result r = ready != kSuccess ? ready
                    : !subkey         ? kInvalidParameter
@@ -117,7 +124,7 @@ Key Key::CreateSubkey(std::string_view path, std::error_code& ec) const {
 std::optional<std::string> Key::Read(std::string_view name, uint32_t type_a, uint32_t type_b,
                                      std::error_code* ec) const {
   WideRegistry* wide = nullptr;
-  const std::optional<String> wide_name = FromUtf8Strictly(name);
+  const std::optional<String> wide_name = NameFromUtf8(name);
   if (const Result r = Calls(&wide); r != kSuccess) return Failed<std::string>(r, ec);
   if (!wide_name) return Failed<std::string>(kInvalidParameter, ec);
   uint32_t type = 0;
@@ -172,7 +179,7 @@ std::optional<std::vector<std::string>> Key::ReadMultiString(std::string_view na
 std::error_code Key::Write(std::string_view name, uint32_t type, const std::string& data) {
   WideRegistry* wide = nullptr;
   const Result ready = Calls(&wide);
-  const std::optional<String> wide_name = FromUtf8Strictly(name);
+  const std::optional<String> wide_name = NameFromUtf8(name);
   const Result r = ready != kSuccess ? ready
                    : !wide_name      ? kInvalidParameter
                                      : wide->SetValueW(handle_, *wide_name, type, data);
@@ -239,7 +246,7 @@ std::vector<Key::Value> Key::Values(std::error_code& ec) const {
 std::error_code Key::DeleteValue(std::string_view name) {
   WideRegistry* wide = nullptr;
   const Result ready = Calls(&wide);
-  const std::optional<String> wide_name = FromUtf8Strictly(name);
+  const std::optional<String> wide_name = NameFromUtf8(name);
   const Result r = ready != kSuccess ? ready
                    : !wide_name      ? kInvalidParameter
                                      : wide->DeleteValueW(handle_, *wide_name);
@@ -249,7 +256,7 @@ std::error_code Key::DeleteValue(std::string_view name) {
 std::error_code Key::DeleteTree(std::string_view path) {
   WideRegistry* wide = nullptr;
   const Result ready = Calls(&wide);
-  const std::optional<String> subkey = FromUtf8Strictly(path);
+  const std::optional<String> subkey = NameFromUtf8(path);
   const Result r = ready != kSuccess ? ready
                    : !subkey         ? kInvalidParameter
                                      : wide->DeleteTreeW(handle_, *subkey);

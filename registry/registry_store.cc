@@ -304,7 +304,8 @@ Result RegistryStore::Set(Result ready, Long key, const StoredValue& value, bool
   if (target.error != kSuccess) return target.error;
   if (target.performance) return kInvalidHandle;
   if ((target.access & kKeySetValue) == 0) return kAccessDenied;
-  if (invalid || value.name.size() > kMaxValueName) return kInvalidParameter;
+  if (invalid || value.name.size() > kMaxValueName || !IsKeepableName(value.name))
+    return kInvalidParameter;
   // The write itself finds the key gone, inside its transaction.
   return storage_->Transaction([&]() -> Result {
     KeyId id = target.id;

@@ -88,6 +88,16 @@ cmd='"$tool" --store "$s" reg add "HKCU\\Software\\$(printf "\377")"'
 row "reg add: a name that is not UTF-8 is refused, not changed" 1 "must be UTF-8" true
 cmd='"$tool" --store "$s" reg add "HKCU\\Software\\Demo" --value "$(printf "%016384d" 0)" --data x'
 row "reg add: a value name past the limit" 1 "cannot set .* (result 87)" true
+# Numbers: decimal, or 0x hex; no octal, sign or blank.
+for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
+  cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
+       \"\$tool\" --store \"\$s\" reg query 'HKCU\\Software\\N' --value n"
+  row "reg add: the number ${data%%:*}" 0 "REG_QWORD    ${data#*:}\$" true
+done
+for data in +42 "' 42'" "' -1'" -1 0x 0x-1 "'4 2'"; do
+  cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data $data"
+  row "reg add: $data is no number" 1 "is not REG_QWORD data" true
+done
 cmd='"$tool" --store "$s" reg query "HKCU\\Software\\$(printf "%0257d" 0)" --json'
 row "reg query: a key name past the limit" 1 "cannot open .* (result 87)" true
 

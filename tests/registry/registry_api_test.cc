@@ -245,6 +245,7 @@ TEST_P(RegistryApiTest, TheKeyClass) {
       {reader.WriteDword("d", 1), kAccessDenied},
       {Key().WriteDword("d", 1), kInvalidHandle},
       {key.WriteMultiString("m", {"a", ""}), kInvalidParameter},
+      {key.WriteString(std::string("a\0b", 3), "x"), kInvalidParameter},
       {key.DeleteTree(""), kInvalidParameter},
       {key.DeleteValue("d"), kSuccess},
       {key.DeleteValue("d"), kFileNotFound},
