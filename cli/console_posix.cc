@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "cli/console.h"
+#include "registry/key_storage_sqlite.h"
 #include "corvane/clock.h"
 #include "corvane/errors.h"
 #include "corvane/message_box.h"
@@ -99,14 +102,53 @@ std::string HistoryPath() {
   return folder + "/history";
 }
 
+constexpr off_t kHistoryBytes = 256 * 1024;  // the history file is cut to its last lines past this
+
+// Whether the history at `path` can be used: missing, or a regular file of the user's own that
+// no one else can write, in a folder of the same kind; never followed through a link, and
+// opened without waiting (a named pipe would hang the shell). Says why not, once. A longer file
+// than kHistoryBytes is cut to its last lines, so loading it stays quick whatever it grew to.
+bool UsableHistory(const std::string& path) {
+  const std::string folder = path.substr(0, path.rfind('/'));
+  struct stat st {};
+  std::string why = ::lstat(folder.c_str(), &st) == 0 ? registry::WhyNotOwn(folder, st, true)
+                                                      : folder + " cannot be made";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (why.empty() && fd < 0 && errno != ENOENT)
+    why = path + (errno == ELOOP ? " is a symbolic link" : " cannot be read");
+  if (why.empty() && fd >= 0 && ::fstat(fd, &st) == 0) why = registry::WhyNotOwn(path, st);
+  if (why.empty() && fd >= 0 && st.st_size > kHistoryBytes) {
+    std::string tail(static_cast<size_t>(kHistoryBytes), '\0');
+    const ssize_t got = ::pread(fd, tail.data(), tail.size(), st.st_size - kHistoryBytes);
+    tail.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    const std::string kept = "_HiStOrY_V2_\n" + tail.substr(std::min(tail.size(), tail.find('\n') + 1));
+    const std::string made = path + ".new";
+    ::unlink(made.c_str());
+    const int out = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const bool written = out >= 0 && ::write(out, kept.data(), kept.size()) ==
+                                         static_cast<ssize_t>(kept.size());
+    if (out >= 0) ::close(out);
+    if (!written || ::rename(made.c_str(), path.c_str()) != 0) {
+      ::unlink(made.c_str());
+      why = path + " is too long and cannot be cut";
+    }
+  }
+  if (fd >= 0) ::close(fd);
+  if (!why.empty()) std::fprintf(stderr, "corvane: no history kept: %s\n", why.c_str());
+  return why.empty();
+}
+
 // Saves the history, readable by the user alone: a line may hold a pass phrase.
 void SaveHistory(const std::string& path) {
   if (path.empty()) return;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return;
-  ::fchmod(fd, 0600);
+  struct stat st {};
+  const bool own = ::fstat(fd, &st) == 0 && registry::WhyNotOwn(path, st).empty();
+  if (own) ::fchmod(fd, 0600);
   ::close(fd);
-  write_history(path.c_str());
+  if (own) write_history(path.c_str());
 }
 
 Shell* g_shell = nullptr;
@@ -150,7 +192,8 @@ int RunInteractive(Shell& shell) {
   g_shell = &shell;
   rl_attempted_completion_function = Complete;
   rl_basic_word_break_characters = const_cast<char*>(" \t\n\"(),=&");
-  const std::string history = HistoryPath();
+  std::string history = HistoryPath();
+  if (!history.empty() && !UsableHistory(history)) history.clear();
   stifle_history(1000);
   if (!history.empty()) read_history(history.c_str());
 

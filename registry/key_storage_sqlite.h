@@ -20,6 +20,7 @@
 #include "runtime/unique_resource.h"
 
 struct sqlite3;
+struct stat;
 struct sqlite3_stmt;
 
 namespace corvane::registry {
@@ -36,6 +37,9 @@ Result ResultOfSqlite(int code);
 // Why another user could reach the store at `path` in `folder` (registry_store_posix.cc): a
 // reason to refuse it, or "".
 std::string WhoElseCanReach(const std::string& path, const std::string& folder);
+// Why the file (or folder) `st` describes, at `file`, is not one of this user's that only this
+// user can write: a link, another kind of file, another's, or writable by others; or "".
+std::string WhyNotOwn(const std::string& file, const struct stat& st, bool folder = false);
 // Why another user could reach `file` as the engine is about to open it (made here, private,
 // where it is missing and `create` allows), or "" (registry_store_posix.cc).
 std::string ClaimStoreFile(const std::string& file, bool create);

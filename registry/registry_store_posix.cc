@@ -21,17 +21,17 @@ std::string OwnerName(uid_t uid) {
          std::to_string(uid) + ")";
 }
 
-// Why the file `st` describes is not one of this user's that only this user can write, or "".
-std::string WhyNotOwn(const std::string& file, const struct stat& st) {
+}  // namespace
+
+std::string WhyNotOwn(const std::string& file, const struct stat& st, bool folder) {
   if (S_ISLNK(st.st_mode)) return file + " is a symbolic link";
-  if (!S_ISREG(st.st_mode)) return file + " is not a regular file";
+  if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+    return file + (folder ? " is not a folder" : " is not a regular file");
   if (st.st_uid != ::geteuid())
     return file + " belongs to user " + OwnerName(st.st_uid) + ", not to you";
   if ((st.st_mode & 022) != 0) return file + " can be written by other users";
   return "";
 }
-
-}  // namespace
 
 // Whether no other user can reach the store: the file and its side files (write-ahead log,
 // shared memory, journal) are this user's own, no symbolic link and no file that others can
