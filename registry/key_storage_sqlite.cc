@@ -353,7 +353,7 @@ Result SqliteStorage::Begin(Deadline deadline) {
 
 Result SqliteStorage::Transaction(const std::function<Result()>& body) {
   if (health_ != kSuccess) return health_;
-  if (read_only_) return kAccessDenied;
+  if (read_only_) return write_refusal_;
   int rc = Exec("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return Failed(rc);
   const Result result = body();
@@ -597,6 +597,17 @@ Result SqliteStorage::SetUp() {
   if (rc == SQLITE_OK) return kSuccess;
   if (TakeRefusal()) return health_;
   if (IsBusy(rc)) return kRegistryIoFailed;  // not kept: the next call tries again
+  if (ResultOfSqlite(rc) == kDiskFull && !facts.empty() && facts.own_tables == 2) {
+    // An older store with no room for its upgrade is read as it is, so that it can still be
+    // shown, exported and copied elsewhere; writes wait for room (the next process upgrades).
+    read_only_ = true;
+    write_refusal_ = kDiskFull;
+    std::fprintf(stderr,
+                 "corvane: registry store %s stays at version %lld: there is no room to upgrade"
+                 " it (%s); it is read as it is, and writes answer 112\n",
+                 path_.c_str(), static_cast<long long>(facts.version), reason.c_str());
+    return kSuccess;
+  }
   health_ = Refuse(ResultOfSqlite(rc), reason.c_str());
   return health_;
 }

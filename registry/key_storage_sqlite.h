@@ -115,6 +115,7 @@ class SqliteStorage final : public KeyStorage {
   Result health_ = kSuccess;  // a failure that every call gives for good (open, read-only, damage)
   bool set_up_ = false;       // the file is a store at the current schema version
   bool read_only_ = false;    // the file or its folder cannot be written: reads only
+  Result write_refusal_ = kAccessDenied;  // what a write answers while reads only
   bool said_damaged_ = false;
   Deadline deadline_;         // the current call's
 };

@@ -178,7 +178,10 @@ Result RegistryStore::Create(Result ready, Long key, const String& subkey, Long*
   const Result r = storage_->Transaction([&]() -> Result {
     if (path.empty())
       if (const Result r = StillThere(target); r != kSuccess) return r;
-    id = StartOf(target, path);
+    Target now = target;
+    if (target.root)  // again under the write lock: a view's key may have been remade since
+      if (const Result r = ViewKey(key, &now.id); r != kSuccess) return r;
+    id = StartOf(now, path);
     if (id == 0)
       if (const Result r = MakeView(key, &id); r != kSuccess) return r;
     for (const String& name : path) {
@@ -309,6 +312,8 @@ Result RegistryStore::Set(Result ready, Long key, const StoredValue& value, bool
   // The write itself finds the key gone, inside its transaction.
   return storage_->Transaction([&]() -> Result {
     KeyId id = target.id;
+    if (target.root)  // again under the write lock: a view's key may have been remade since
+      if (const Result r = ViewKey(key, &id); r != kSuccess) return r;
     if (id == 0)
       if (const Result r = MakeView(key, &id); r != kSuccess) return r;
     const Result r = storage_->WriteValue(id, value);
@@ -449,7 +454,7 @@ Result RegistryStore::Walk(KeyId from, const std::vector<String>& path, KeyId* f
 }
 
 // The key that the root `root` stands for: its own, or its view's, found once and then kept
-// (0 while a view is not made yet). HKEY_CLASSES_ROOT stands for the machine's classes.
+// while it is there (0 while a view is not made yet). HKEY_CLASSES_ROOT stands for the machine's classes.
 Result RegistryStore::ViewKey(Long root, KeyId* key) {
   const View* view = root == kUserClasses ? &UserClassesView() : ViewOf(root);
   if (view == nullptr) {
@@ -457,8 +462,13 @@ Result RegistryStore::ViewKey(Long root, KeyId* key) {
     return kSuccess;
   }
   if (const auto kept = views_.find(root); kept != views_.end()) {
-    *key = kept->second;
-    return kSuccess;
+    // Another thread or process may have removed the view's key (and made it again) since.
+    const Result there = storage_->KeyExists(kept->second);
+    if (there != kFileNotFound) {
+      *key = kept->second;
+      return there;
+    }
+    views_.erase(kept);
   }
   const Result found = FindView(*storage_, *view, false, key);
   if (found == kFileNotFound) {

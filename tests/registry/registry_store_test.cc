@@ -355,7 +355,7 @@ TEST(RegistryStore, NoValueOutlivesItsKey) {
 // write, also beside another process's write.
 TEST(RegistryStore, AnOlderStoreGetsTheGuardsOnce) {
   const std::string path = Scratch("older.db");
-  RegistryStore::Open(path).reset();
+  ASSERT_EQ(SetText(*RegistryStore::Open(path), kLocalMachine, "kept", "before"), kSuccess);
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(raw,
@@ -363,8 +363,20 @@ TEST(RegistryStore, AnOlderStoreGetsTheGuardsOnce) {
                          " PRAGMA user_version = 0",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
+  // With no room for the upgrade, it is read as it is and says why it stays at its version.
+  SetStoreFault([](const char* sql) { return std::strcmp(sql, "COMMIT") == 0 ? SQLITE_FULL : 0; });
+  ::testing::internal::CaptureStderr();
+  auto full = RegistryStore::Open(path);
+  SetStoreFault(nullptr);
+  EXPECT_EQ(full->health(), kSuccess);
+  EXPECT_EQ(GetText(*full, kLocalMachine, "kept"), "before");
+  EXPECT_EQ(SetText(*full, kLocalMachine, "kept", "after"), 112);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("stays at version 0: there is no room"),
+            std::string::npos);
+  full.reset();
   auto store = RegistryStore::Open(path);
   EXPECT_EQ(store->health(), kSuccess);
+  EXPECT_EQ(GetText(*store, kLocalMachine, "kept"), "before");
   EXPECT_NE(sqlite3_exec(raw, "INSERT INTO keys(parent, name, fold) VALUES(99999, 'k', 'K')",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
@@ -486,6 +498,25 @@ TEST(RegistryStore, RootsAndHandlesAnswerAsWindowsDoes) {
 
 namespace corvane::registry {
 namespace {
+
+// A view's key removed and made again by another process: the next call through the view
+// finds the new one, for reading and for writing, as HKEY_CURRENT_USER never goes stale.
+TEST(RegistryStore, AViewRemadeByAnotherStoreIsFoundAgain) {
+  const std::string path = Scratch("remade.db");
+  const std::string sid = "S-1-5-21-0-0-0-" + std::to_string(::getuid());
+  auto a = RegistryStore::Open(path), b = RegistryStore::Open(path);
+  ASSERT_EQ(SetText(*a, kCurrentUser, "first", "a"), kSuccess);
+  Long key = 0;
+  ASSERT_EQ(b->DeleteTreeW(kUsers, rt::FromUtf8(sid)), kSuccess);
+  ASSERT_EQ(b->CreateKey(kCurrentUser, "Software\\Demo", &key), kSuccess);
+  ASSERT_EQ(SetText(*b, key, "v", "remade"), kSuccess);
+  ASSERT_EQ(a->OpenKeyEx(kCurrentUser, "Software\\Demo", 0, kKeyRead, &key), kSuccess);
+  EXPECT_EQ(GetText(*a, key, "v"), "remade");
+  EXPECT_EQ(SetText(*a, kCurrentUser, "second", "a"), kSuccess);
+  EXPECT_EQ(GetText(*b, kCurrentUser, "second"), "a");
+  ASSERT_EQ(b->DeleteTreeW(kUsers, rt::FromUtf8(sid)), kSuccess);
+  EXPECT_EQ(a->CreateKey(kCurrentUser, "Software\\Again", &key), kSuccess);
+}
 
 // The roots that are views on the platform are views here: what is written through one is
 // read through the key it stands for, and HKEY_CLASSES_ROOT looks in the user's classes first.
