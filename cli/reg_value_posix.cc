@@ -127,14 +127,18 @@ bool TypeNamed(const std::string& name, uint32_t* type) {
 }
 
 // The bytes of `data` as a value of `type`: text as it is (REG_MULTI_SZ's texts separated by
-// \0), a number in decimal or 0x hex, binary as hex digits. "" when it is not one.
+// \0, none of them empty), a number in decimal or 0x hex, binary as hex digits. "" when it is not one.
 std::string Encode(uint32_t type, const std::string& data, bool* ok) {
   *ok = true;
   if (registry::IsTextType(type)) {
     String text = rt::FromUtf8(data);
-    if (type == registry::kRegMultiSz)
+    if (type == registry::kRegMultiSz) {
       for (size_t at = 0; (at = text.find(u"\\0", at)) != String::npos;)
         text.replace(at, 2, 1, u'\0');
+      // An empty text would end the list there: only the whole list may be empty.
+      *ok = text.empty() || (text.front() != 0 && text.back() != 0 &&
+                             text.find(String(2, u'\0')) == String::npos);
+    }
     return registry::Utf16Bytes(
         text + (type == registry::kRegMultiSz ? String(2, u'\0') : String(1, u'\0')));
   }

@@ -223,12 +223,13 @@ class Reader {
     if (!Take('(')) Fail("ChrW needs (code)");
     const Value code = Expression();
     const auto* v = std::get_if<Variant>(&code);
-    long unit = -1;
+    long unit = 0x10000;
     if (v != nullptr && v->kind() == VariantKind::kInteger) unit = v->integer();
     if (v != nullptr && v->kind() == VariantKind::kLong) unit = v->long_value();
-    if (unit < 0 || unit > 0xFFFF) Fail("ChrW needs a code 0..65535");
+    // As VB's ChrW: -32768..65535, a negative code standing for its unit (ChrW(&HD800)).
+    if (v == nullptr || unit < -32768 || unit > 0xFFFF) Fail("ChrW needs a code -32768..65535");
     if (!Take(')')) Fail("ChrW needs a closing parenthesis");
-    return Variant::OfString(String(1, static_cast<char16_t>(unit)));
+    return Variant::OfString(String(1, static_cast<char16_t>(unit & 0xFFFF)));
   }
 
   Value ArrayOf() {

@@ -130,10 +130,12 @@ uint64_t LittleEndianValue(std::string_view data) {
 
 std::vector<String> TextsOf(uint32_t type, std::string_view data) {
   String all = FromUtf16Bytes(data);
+  if (data.size() % 2 != 0)  // a last byte that is half a unit is kept as a unit of its own
+    all.push_back(static_cast<unsigned char>(data.back()));
   while (!all.empty() && all.back() == 0) all.pop_back();
   if (type != kRegMultiSz) return {all};
-  std::vector<String> texts;
-  for (size_t start = 0; start <= all.size();) {
+  std::vector<String> texts;  // none for empty data
+  for (size_t start = 0; start < all.size();) {
     const size_t end = std::min(all.find(u'\0', start), all.size());
     texts.push_back(all.substr(start, end - start));
     start = end + 1;

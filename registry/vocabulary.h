@@ -113,7 +113,8 @@ std::string Utf16Bytes(StringView text);
 String FromUtf16Bytes(std::string_view bytes);
 
 // The texts of text data, the terminators after the last left out: the one text of REG_SZ and
-// REG_EXPAND_SZ, or each text of REG_MULTI_SZ between NULs (an empty one included).
+// REG_EXPAND_SZ, or each text of REG_MULTI_SZ between NULs (an empty one between others
+// included; none at all for empty data). A last byte that is half a code unit is a unit.
 std::vector<String> TextsOf(uint32_t type, std::string_view data);
 
 // A value as the registry keeps it: the data of the text types as UTF-16LE bytes with whatever

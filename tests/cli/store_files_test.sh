@@ -88,6 +88,16 @@ cmd='"$tool" --store "$s" reg add "HKCU\\Software\\$(printf "\377")"'
 row "reg add: a name that is not UTF-8 is refused, not changed" 1 "must be UTF-8" true
 cmd='"$tool" --store "$s" reg add "HKCU\\Software\\Demo" --value "$(printf "%016384d" 0)" --data x'
 row "reg add: a value name past the limit" 1 "cannot set .* (result 87)" true
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\T]\n"odd"=hex(1):41,00,42\n' >"$work/odd.reg"
+cmd='"$tool" --store "$s" reg import "$work/odd.reg" && "$tool" --store "$s" reg query "HKCU\\Software\\T" --value odd --json'
+row "reg query --json: a text of odd length keeps its last byte" 0 '"data": "AB"' true
+cmd='"$tool" --store "$s" reg add "HKCU\\Software\\T" --value m --type REG_MULTI_SZ --data "" &&
+     "$tool" --store "$s" reg query "HKCU\\Software\\T" --value m --json'
+row "reg query --json: an empty REG_MULTI_SZ is an empty list" 0 '"data": \[\]' true
+for data in 'a\0' '\0a' 'a\0\0b'; do
+  cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\T' --value m --type REG_MULTI_SZ --data '$data'"
+  row "reg add: an empty text in REG_MULTI_SZ ($data)" 1 "is not REG_MULTI_SZ data" true
+done
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
