@@ -8,6 +8,7 @@
 #include "cli/json_output.h"
 #include "cli/reg_actions_posix.h"
 #include "regtool/regedit_view.h"
+#include "regtool/store_maintenance.h"
 
 namespace corvane::cli {
 namespace {
@@ -201,24 +202,19 @@ int QueryAction(RegistryStore& store, const RegRequest& request) {
     return Failed(r == 2 ? "no key " + key.name : "cannot open " + key.name, r);
   std::vector<StoredValue> values;
   std::vector<String> subkeys;
-  std::vector<std::pair<String, uint32_t>> listed;
   if (request.value) {
-    listed.emplace_back(rt::FromUtf8(*request.value), 0);
-  } else if (const Result r = store.ValuesW(opened.get(), &listed); r != kSuccess) {
-    return Failed("cannot read " + key.name, r);
-  }
-  for (const auto& [name, type] : listed) {
-    StoredValue value{name, type, {}};
-    if (const Result r = store.QueryValueW(opened.get(), name, &value.type, &value.data);
+    StoredValue value{rt::FromUtf8(*request.value), 0, {}};
+    if (const Result r = store.QueryValueW(opened.get(), value.name, &value.type, &value.data);
         r != kSuccess)
       return Failed((r == 2 ? "no value " : "cannot read the value ") +
-                        ValueLabel(rt::ToUtf8(name)) + " in " + key.name,
+                        ValueLabel(*request.value) + " in " + key.name,
                     r);
     values.push_back(std::move(value));
+  } else if (const Result r = registry::ListKey(store, key.root, registry::SplitKeyPath(key.path),
+                                                nullptr, &subkeys, &values);
+             r != kSuccess) {
+    return Failed("cannot read " + key.name, r);
   }
-  if (!request.value)
-    if (const Result r = store.SubkeysW(opened.get(), &subkeys); r != kSuccess)
-      return Failed("cannot read " + key.name, r);
   PrintQuery(key, values, request.value ? nullptr : &subkeys, request.json);
   return 0;
 }

@@ -38,10 +38,9 @@ constexpr Result kNotRegistryFile = 1017;  // a database, but another program's
 // version is used as it is: opening it writes nothing. Version 0 is a new file, or a store from
 // before the guards, which gets them once. Stores before version 3 kept names folded over
 // Latin letters only, and kept the keys of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and
-// HKEY_CURRENT_CONFIG apart from the keys they are views on: their names are folded anew once
-// (Refold), and those keys moved (MergeViews).
-constexpr int kSchemaVersion = 3;
-constexpr int kFoldedSchemaVersion = 3;
+// HKEY_CURRENT_CONFIG apart from the keys they are views on; stores of version 3 had moved
+// those without merging keys of one name. Each is set right once (UpgradeFrom).
+constexpr int kSchemaVersion = 4;
 // The mark of a store's file (application_id): "Corv".
 constexpr int kStoreMark = 0x436F7276;
 
@@ -281,11 +280,31 @@ Result SqliteStorage::HasChildren(KeyId key, bool* any) {
   return kSuccess;
 }
 
+// A name kept under a shadow fold (two names of one key that an older store kept apart and
+// that are one name now) takes the fold of the name that calls reached, once that is gone, so
+// that each in turn can be read and deleted by its name. The first made or set goes first.
+namespace {
+std::pair<std::string, std::string> ShadowsOf(const std::string& fold) {
+  return {fold + '\xFF', fold + "\xFF\xFF"};  // every shadow fold lies in between
+}
+}  // namespace
+
 Result SqliteStorage::DeleteKey(KeyId key) {
   // The key's values go with it (the schema's keys_take_values).
-  Statement remove(*this, "DELETE FROM keys WHERE id = ?");
+  Statement remove(*this, "DELETE FROM keys WHERE id = ? RETURNING parent, fold");
   remove.Bind(1, key);
-  return remove.Run();
+  int rc = remove.Step();
+  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kSuccess : Failed(rc);
+  const int64_t parent = remove.Int(0);
+  const std::string fold = remove.Blob(1);
+  if ((rc = remove.Step()) != SQLITE_DONE) return Failed(rc);
+  if (fold.find('\xFF') != std::string::npos) return kSuccess;
+  const auto [from, to] = ShadowsOf(fold);
+  Statement promote(*this,
+                    "UPDATE keys SET fold = ?1 WHERE id = (SELECT id FROM keys WHERE parent = ?2"
+                    " AND fold >= ?3 AND fold < ?4 ORDER BY id LIMIT 1)");
+  promote.Bind(1, fold).Bind(2, parent).Bind(3, from).Bind(4, to);
+  return promote.Run();
 }
 
 Result SqliteStorage::ReadValue(KeyId key, StringView name, StoredValue* value) {
@@ -315,10 +334,17 @@ Result SqliteStorage::WriteValue(KeyId key, const StoredValue& value) {
 }
 
 Result SqliteStorage::DeleteValue(KeyId key, StringView name) {
+  const std::string fold = FoldedUtf8(name);
   Statement remove(*this, "DELETE FROM vals WHERE key = ? AND fold = ?");
-  remove.Bind(1, key).Bind(2, FoldedUtf8(name));
+  remove.Bind(1, key).Bind(2, fold);
   if (const Result r = remove.Run(); r != kSuccess) return r;
-  return sqlite3_changes(db_.get()) == 1 ? kSuccess : kFileNotFound;
+  if (sqlite3_changes(db_.get()) != 1) return kFileNotFound;
+  const auto [from, to] = ShadowsOf(fold);
+  Statement promote(*this,
+                    "UPDATE vals SET fold = ?1 WHERE key = ?2 AND fold = (SELECT fold FROM vals"
+                    " WHERE key = ?2 AND fold >= ?3 AND fold < ?4 ORDER BY seq LIMIT 1)");
+  promote.Bind(1, fold).Bind(2, key).Bind(3, from).Bind(4, to);
+  return promote.Run();
 }
 
 Result SqliteStorage::ListChildren(KeyId key, std::vector<Child>* children) {
@@ -582,10 +608,8 @@ Result SqliteStorage::SetUp() {
     // Read again under the write lock: another process may have set the file up meanwhile.
     rc = ReadPragma("PRAGMA user_version", &facts.version);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), kSchema, nullptr, nullptr, &message);
-    if (rc == SQLITE_OK && !facts.empty() && facts.version < kFoldedSchemaVersion) {
-      rc = Refold();
-      if (rc == SQLITE_OK) rc = MergeViews();
-    }
+    if (rc == SQLITE_OK && !facts.empty() && facts.version < kSchemaVersion)
+      rc = UpgradeFrom(facts.version);
     const std::string marks = "PRAGMA user_version = " + std::to_string(kSchemaVersion) +
                               "; PRAGMA application_id = " + std::to_string(kStoreMark);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_.get(), marks.c_str(), nullptr, nullptr, &message);

@@ -95,8 +95,7 @@ class SqliteStorage final : public KeyStorage {
   struct FileFacts;
   int ReadFacts(FileFacts* facts);
   Result SetUp();
-  int Refold();
-  int MergeViews();
+  int UpgradeFrom(int64_t version);
   int ReadPragma(const char* sql, std::string* value);
   int ReadPragma(const char* sql, int64_t* value);
   Result Refuse(Result result, const char* reason);

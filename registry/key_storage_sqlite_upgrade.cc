@@ -1,8 +1,13 @@
-// The one-time upgrade of a store from before schema version 3 (SqliteStorage::SetUp calls it
-// inside its setup transaction): names folded anew, and the keys of the roots that are views
-// moved below the keys they stand for, losing nothing.
+// The one-time upgrade of a store from before schema version 4 (SqliteStorage::SetUp calls it
+// inside its setup transaction). Stores before version 3 kept names folded over Latin letters
+// only, and kept the keys of the roots that are views apart from the keys they stand for:
+// those move below the keys they stand for, merged level by level into keys of the same name,
+// and every name is folded anew. Stores of version 3 moved them without merging, so a moved key
+// of the name of one already there was shadowed whole: such keys are merged back.
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,85 +17,197 @@
 namespace corvane::registry {
 namespace {
 
-// The fold kept for a name that another of its parent's names already folds to: its fold, then
-// a byte that no UTF-8 text holds, then a number unique in its parent. No lookup finds it.
+// The fold kept for a name that another of its key's names already folds to: its fold, then a
+// byte that no UTF-8 text holds, then a number unique in its key. No lookup finds it.
 std::string ShadowFold(const std::string& fold, int64_t unique) {
   return fold + '\xFF' + std::to_string(unique);
 }
 
-}  // namespace
-
-// Inside the setup's transaction: every name of a store from before the current fold is folded
-// anew. Two subkeys of one key, or two values of one key, that were apart and now fold to one
-// name are both kept: the older (the first made, the first set) keeps the fold and is what a
-// call on that name reaches; the other keeps its name and data under a shadow fold, where no
-// lookup finds it but listings, exports and the store's check do.
-int SqliteStorage::Refold() {
-  struct Row {
-    int64_t owner, id;  // keys: parent and id; values: key and seq
-    std::string name;
-  };
-  for (const bool keys : {true, false}) {
-    const char* const select = keys ? "SELECT parent, id, name FROM keys WHERE parent <> 0"
-                                      " ORDER BY parent, id"
-                                    : "SELECT key, seq, name FROM vals ORDER BY key, seq";
-    std::vector<Row> rows;
-    {
-      UniqueStmt stmt;
-      int rc = sqlite3_prepare_v2(db_.get(), select, -1, stmt.put(), nullptr);
-      while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 2));
-        rows.push_back({sqlite3_column_int64(stmt.get(), 0), sqlite3_column_int64(stmt.get(), 1),
-                        std::string(name != nullptr ? name : "",
-                                    static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 2)))});
-        rc = SQLITE_OK;
-      }
-      if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
-    }
-    // First every fold out of the way (a form no fold or shadow takes), then each set anew.
-    const char* const clear = keys ? "UPDATE keys SET fold = x'FEFF' || id WHERE parent <> 0"
-                                   : "UPDATE vals SET fold = x'FEFF' || key || '.' || seq";
-    if (const int rc = sqlite3_exec(db_.get(), clear, nullptr, nullptr, nullptr); rc != SQLITE_OK)
-      return rc;
-    const char* const update = keys ? "UPDATE keys SET fold = ?1 WHERE parent = ?2 AND id = ?3"
-                                    : "UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3";
-    UniqueStmt stmt;
-    if (const int rc = sqlite3_prepare_v2(db_.get(), update, -1, stmt.put(), nullptr);
-        rc != SQLITE_OK)
-      return rc;
-    std::set<std::string> taken;  // the folds of the current owner
-    int64_t owner = -1;
-    for (const Row& row : rows) {
-      if (row.owner != owner) {
-        taken.clear();
-        owner = row.owner;
-      }
-      std::string fold = rt::ToUtf8(Fold(rt::FromUtf8(row.name)));
-      if (!taken.insert(fold).second) fold = ShadowFold(fold, row.id);
-      sqlite3_bind_text(stmt.get(), 1, fold.data(), static_cast<int>(fold.size()),
-                        SQLITE_TRANSIENT);
-      sqlite3_bind_int64(stmt.get(), 2, row.owner);
-      sqlite3_bind_int64(stmt.get(), 3, row.id);
-      const int rc = sqlite3_step(stmt.get());
-      sqlite3_reset(stmt.get());
-      if (rc != SQLITE_DONE) return rc;
-    }
-  }
-  return SQLITE_OK;
+std::string NewFold(const std::string& name) {
+  return rt::ToUtf8(Fold(rt::FromUtf8(name)));
 }
 
-// Inside the setup's transaction, after Refold: a store from before the views kept the keys
-// and values of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG under keys of
-// their own. They move below the keys of those views (vocabulary.h). A subkey or value whose
-// name the view's key has already keeps its name and data under a shadow fold, as in Refold:
-// nothing is overwritten, and a call on the name reaches the one that was there.
-int SqliteStorage::MergeViews() {
-  // Runs `sql` with a text (when given) and then numbers bound in order; SQLITE_DONE, or
-  // SQLITE_ROW with the first column's number in *first.
-  auto run = [&](const char* sql, std::initializer_list<int64_t> numbers,
-                 const std::string* text = nullptr, int64_t* first = nullptr) {
+// The fold of stores before version 3: Latin letters only. Two names that it made one could
+// not be two subkeys of one key in such a store.
+std::string OldFold(const std::string& name) {
+  String out = rt::FromUtf8(name);
+  for (char16_t& c : out) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      c = static_cast<char16_t>(c - 0x20);
+    } else if (c == 0xFF) {
+      c = 0x178;
+    } else if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 &&
+               c != 0x149 && c % 2 == 1) {
+      c = static_cast<char16_t>(c - 1);
+    }
+  }
+  return rt::ToUtf8(out);
+}
+
+// The keys of a store in memory (names and places, never data), and the upgrade's changes to
+// them, each written through at once.
+class Upgrade {
+ public:
+  explicit Upgrade(sqlite3* db) : db_(db) {}
+
+  int Load() {
     UniqueStmt stmt;
-    int rc = sqlite3_prepare_v2(db_.get(), sql, -1, stmt.put(), nullptr);
+    int rc = sqlite3_prepare_v2(
+        db_, "SELECT id, parent, name, fold FROM keys WHERE parent <> 0 ORDER BY id", -1,
+        stmt.put(), nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+      const int64_t id = sqlite3_column_int64(stmt.get(), 0);
+      keys_[id] = {sqlite3_column_int64(stmt.get(), 1), Column(stmt.get(), 2),
+                   Column(stmt.get(), 3)};
+      children_[keys_[id].parent].push_back(id);
+      rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
+    // Every fold out of the way first (a form that no fold or shadow takes), so that keys and
+    // values can move between keys; Refold then sets each anew.
+    rc = sqlite3_exec(db_,
+                      "UPDATE keys SET fold = x'FEFF' || id WHERE parent <> 0;"
+                      "UPDATE vals SET fold = x'FEFF' || key || '.' || seq",
+                      nullptr, nullptr, nullptr);
+    return rc;
+  }
+
+  // Moves what `from` holds into `into`: a subkey into the subkey of `into` of the same name,
+  // level by level, else below `into`, after what is there; the values after those of `into`.
+  // `from` itself is removed, unless it is a root.
+  int Merge(int64_t from, int64_t into) {
+    std::map<std::string, int64_t> there;  // by fold: the subkey of `into` that calls reach
+    for (const int64_t id : children_[into])
+      there.emplace(NewFold(keys_[id].name), id);
+    std::set<std::string> merged;  // a second subkey of `from` of one name stays apart
+    const std::vector<int64_t> moving = std::move(children_[from]);
+    children_.erase(from);
+    for (const int64_t id : moving) {
+      const std::string fold = NewFold(keys_[id].name);
+      const auto target = there.find(fold);
+      const bool first = merged.insert(fold).second;
+      if (target != there.end() && first) {
+        if (const int rc = Merge(id, target->second); rc != SQLITE_OK) return rc;
+        continue;
+      }
+      if (const int rc = Run("UPDATE keys SET parent = ?1 WHERE id = ?2", {into, id});
+          rc != SQLITE_DONE)
+        return rc;
+      keys_[id].parent = into;
+      children_[into].push_back(id);
+      if (target == there.end()) there.emplace(fold, id);
+    }
+    int64_t last = 0;
+    if (Run("SELECT COALESCE(MAX(seq), 0) FROM vals WHERE key = ?1", {into}, &last) != SQLITE_ROW)
+      return SQLITE_ERROR;
+    if (const int rc = Run("UPDATE vals SET key = ?1, seq = seq + ?2 WHERE key = ?3",
+                           {into, last, from});
+        rc != SQLITE_DONE)
+      return rc;
+    if (keys_.count(from) == 0) return SQLITE_OK;  // a root
+    keys_.erase(from);
+    const int rc = Run("DELETE FROM keys WHERE id = ?1", {from});
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+  }
+
+  // The keys that a version-3 store shadowed whole where it moved a view's key onto a key of
+  // the same name: a shadowed key whose name and the reached one's could not be two subkeys of
+  // one key before (they were one name to the older fold), merged into the reached one. The
+  // upper ones first; Merge takes the lower ones along.
+  int MergeShadowedBack() {
+    std::vector<std::pair<int64_t, int64_t>> pairs;  // (shadowed, reached)
+    for (const auto& [parent, ids] : children_) {
+      std::map<std::string, int64_t> reached;
+      for (const int64_t id : ids)
+        if (keys_[id].fold.find('\xFF') == std::string::npos) reached[keys_[id].fold] = id;
+      for (const int64_t id : ids) {
+        const Key& key = keys_[id];
+        const size_t mark = key.fold.find('\xFF');
+        if (mark == std::string::npos) continue;
+        const auto found = reached.find(key.fold.substr(0, mark));
+        if (found != reached.end() && OldFold(key.name) == OldFold(keys_[found->second].name))
+          pairs.emplace_back(id, found->second);
+      }
+    }
+    std::sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
+      return Depth(a.first) < Depth(b.first);
+    });
+    for (const auto& [shadowed, reached] : pairs) {
+      if (keys_.count(shadowed) == 0 || keys_.count(reached) == 0 ||
+          keys_[shadowed].parent != keys_[reached].parent)
+        continue;  // taken along by an upper merge
+      auto& siblings = children_[keys_[shadowed].parent];
+      siblings.erase(std::find(siblings.begin(), siblings.end(), shadowed));
+      if (const int rc = Merge(shadowed, reached); rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
+  }
+
+  // Every name folded anew. Two subkeys of one key, or two values of one key, that fold to one
+  // name are both kept: the first (for subkeys, those the key held before a merge, then those
+  // merged in; for values, the first set) keeps the fold and is what a call on that name
+  // reaches; each other keeps its name and data under a shadow fold, where no lookup finds it
+  // but listings, exports and the store's check do.
+  int Refold() {
+    for (const auto& [parent, ids] : children_) {
+      std::set<std::string> taken;
+      for (const int64_t id : ids) {
+        std::string fold = NewFold(keys_[id].name);
+        if (!taken.insert(fold).second) fold = ShadowFold(fold, id);
+        if (const int rc = Run("UPDATE keys SET fold = ?1 WHERE id = ?2", {id}, nullptr, &fold);
+            rc != SQLITE_DONE)
+          return rc;
+      }
+    }
+    UniqueStmt stmt;
+    int rc = sqlite3_prepare_v2(db_, "SELECT key, seq, name FROM vals ORDER BY key, seq", -1,
+                                stmt.put(), nullptr);
+    std::vector<std::pair<std::pair<int64_t, int64_t>, std::string>> folds;
+    std::set<std::string> taken;
+    int64_t owner = -1;
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+      const int64_t key = sqlite3_column_int64(stmt.get(), 0);
+      const int64_t seq = sqlite3_column_int64(stmt.get(), 1);
+      if (key != owner) taken.clear(), owner = key;
+      std::string fold = NewFold(Column(stmt.get(), 2));
+      if (!taken.insert(fold).second) fold = ShadowFold(fold, seq);
+      folds.push_back({{key, seq}, std::move(fold)});
+      rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
+    for (auto& [place, fold] : folds)
+      if (const int r = Run("UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3",
+                            {place.first, place.second}, nullptr, &fold);
+          r != SQLITE_DONE)
+        return r;
+    return SQLITE_OK;
+  }
+
+ private:
+  struct Key {
+    int64_t parent;
+    std::string name, fold;
+  };
+
+  static std::string Column(sqlite3_stmt* stmt, int i) {
+    const auto* text = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+    return std::string(text != nullptr ? text : "",
+                       static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+  }
+
+  size_t Depth(int64_t id) {
+    size_t depth = 0;
+    for (auto at = keys_.find(id); at != keys_.end(); at = keys_.find(at->second.parent))
+      ++depth;
+    return depth;
+  }
+
+  // Runs `sql` with a text (when given) first and then numbers bound in order; SQLITE_DONE, or
+  // SQLITE_ROW with the first column's number in *first.
+  int Run(const char* sql, std::initializer_list<int64_t> numbers, int64_t* first = nullptr,
+          const std::string* text = nullptr) {
+    UniqueStmt stmt;
+    int rc = sqlite3_prepare_v2(db_, sql, -1, stmt.put(), nullptr);
     if (rc != SQLITE_OK) return rc;
     int i = 1;
     if (text != nullptr)
@@ -101,60 +218,40 @@ int SqliteStorage::MergeViews() {
     rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_ROW && first != nullptr) *first = sqlite3_column_int64(stmt.get(), 0);
     return rc;
-  };
-  for (const Long root : {kClassesRoot, kCurrentUser, kCurrentConfig}) {
-    const KeyId old = RootKey(*RootByHandle(root));
-    int64_t held = 0;
-    if (run("SELECT (SELECT COUNT(*) FROM keys WHERE parent = ?1) +"
-            " (SELECT COUNT(*) FROM vals WHERE key = ?1)",
-            {old}, nullptr, &held) != SQLITE_ROW)
-      return SQLITE_ERROR;
-    if (held == 0) continue;
-    KeyId home = 0;
-    if (FindView(*this, *ViewOf(root), true, &home) != kSuccess) return SQLITE_ERROR;
-    struct Moved {
-      int64_t id;  // keys: id; values: seq
-      std::string fold;
-    };
-    for (const bool keys : {true, false}) {
-      std::vector<Moved> moved;
-      {
-        UniqueStmt list;
-        sqlite3_prepare_v2(db_.get(),
-                           keys ? "SELECT id, fold FROM keys WHERE parent = ? ORDER BY id"
-                                : "SELECT seq, fold FROM vals WHERE key = ? ORDER BY seq",
-                           -1, list.put(), nullptr);
-        sqlite3_bind_int64(list.get(), 1, old);
-        int rc;
-        while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
-          const auto* fold = static_cast<const char*>(sqlite3_column_blob(list.get(), 1));
-          moved.push_back({sqlite3_column_int64(list.get(), 0),
-                           std::string(fold != nullptr ? fold : "",
-                                       static_cast<size_t>(sqlite3_column_bytes(list.get(), 1)))});
-        }
-        if (rc != SQLITE_DONE) return rc;
-      }
-      int64_t seq = 0;
-      if (!keys && run("SELECT COALESCE(MAX(seq), 0) FROM vals WHERE key = ?", {home}, nullptr,
-                       &seq) != SQLITE_ROW)
+  }
+
+  sqlite3* db_;
+  std::map<int64_t, Key> keys_;                       // every key but the roots
+  std::map<int64_t, std::vector<int64_t>> children_;  // by parent, in the order calls prefer
+};
+
+}  // namespace
+
+// Inside the setup's transaction: a store of `version` (before kSchemaVersion) set right. The
+// keys of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG in a store from before
+// the views move into the keys those views stand for (vocabulary.h), which stay first.
+int SqliteStorage::UpgradeFrom(int64_t version) {
+  std::vector<std::pair<KeyId, KeyId>> views;  // (the root's own key, its view's)
+  if (version < 3) {
+    for (const Long root : {kClassesRoot, kCurrentUser, kCurrentConfig}) {
+      const KeyId old = RootKey(*RootByHandle(root));
+      bool any = false;
+      std::vector<StoredValue> values;
+      if (HasChildren(old, &any) != kSuccess || ListValues(old, &values) != kSuccess)
         return SQLITE_ERROR;
-      for (Moved& m : moved) {
-        int64_t there = 0;
-        if (run(keys ? "SELECT COUNT(*) FROM keys WHERE fold = ?1 AND parent = ?2"
-                     : "SELECT COUNT(*) FROM vals WHERE fold = ?1 AND key = ?2",
-                {home}, &m.fold, &there) != SQLITE_ROW)
-          return SQLITE_ERROR;
-        ++seq;
-        if (there != 0) m.fold = ShadowFold(m.fold, keys ? m.id : seq);
-        const int rc =
-            keys ? run("UPDATE keys SET fold = ?1, parent = ?2 WHERE id = ?3", {home, m.id}, &m.fold)
-                 : run("UPDATE vals SET fold = ?1, key = ?2, seq = ?3 WHERE key = ?4 AND seq = ?5",
-                       {home, seq, old, m.id}, &m.fold);
-        if (rc != SQLITE_DONE) return rc;
-      }
+      if (!any && values.empty()) continue;
+      KeyId home = 0;
+      if (FindView(*this, *ViewOf(root), true, &home) != kSuccess) return SQLITE_ERROR;
+      views.emplace_back(old, home);
     }
   }
-  return SQLITE_OK;
+  Upgrade upgrade(db_.get());
+  int rc = upgrade.Load();
+  if (rc == SQLITE_OK && version == 3) rc = upgrade.MergeShadowedBack();
+  for (const auto& [old, home] : views)
+    if (rc == SQLITE_OK) rc = upgrade.Merge(old, home);
+  if (rc == SQLITE_OK) rc = upgrade.Refold();
+  return rc;
 }
 
 }  // namespace corvane::registry

@@ -1,6 +1,8 @@
 // Whole keys in and out of the registry store, over its storage.
 #include "regtool/store_maintenance.h"
 
+#include <map>
+
 namespace corvane::registry {
 namespace {
 
@@ -106,6 +108,32 @@ Result ApplyOne(KeyStorage& storage, const KeyEdit& edit, FoundKey* last) {
   return kInvalidParameter;
 }
 
+// Names of one key that are one name now (an older store's pairs) put so that the one calls
+// reach comes after the others of its name: a file written in this order and imported as it
+// is leaves what calls reach as it was. Calls reach the first of each name in `items`.
+template <class Item>
+void PutReachedLast(std::vector<Item>& items) {
+  std::map<String, size_t> last;  // by folded name: the last place that name takes
+  for (size_t i = 0; i < items.size(); ++i)
+    last[Fold(items[i].name)] = i;
+  if (last.size() == items.size()) return;
+  std::vector<Item> ordered;
+  std::map<String, Item> waiting;  // the reached one of each pair, until the last of its name
+  for (size_t i = 0; i < items.size(); ++i) {
+    const String fold = Fold(items[i].name);
+    if (last[fold] != i && waiting.count(fold) == 0) {
+      waiting.emplace(fold, std::move(items[i]));
+      continue;
+    }
+    ordered.push_back(std::move(items[i]));
+    if (const auto reached = waiting.find(fold); reached != waiting.end() && last[fold] == i) {
+      ordered.push_back(std::move(reached->second));
+      waiting.erase(reached);
+    }
+  }
+  items = std::move(ordered);
+}
+
 }  // namespace
 
 Result ListKey(RegistryStore& store, Long root, const std::vector<String>& path,
@@ -158,9 +186,12 @@ Result WalkTree(RegistryStore& store, Long root, const std::vector<String>& path
         return visit(spelled, values);
       }
       if (const Result listed = storage.ListValues(key, &values); listed != kSuccess) return listed;
+      PutReachedLast(values);
       if (const Result stop = visit(spelled, values); stop != kSuccess) return stop;
       open.push_back({key, {}});
-      return storage.ListChildren(key, &open.back().children);
+      const Result listed = storage.ListChildren(key, &open.back().children);
+      PutReachedLast(open.back().children);
+      return listed;
     };
     if (const Result r0 = enter(top); r0 != kSuccess) return r0;
     while (!open.empty()) {

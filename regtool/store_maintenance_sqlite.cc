@@ -140,9 +140,12 @@ void CheckFolds(sqlite3* db, bool keys, StoreReport& report) {
                            static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 2)));
     const std::string folded = name != nullptr ? rt::ToUtf8(Fold(rt::FromUtf8(name))) : "";
     if (name != nullptr && kept == folded) continue;
+    // A shadow fold: the name's fold, then \xFF and a number (a store of version 3 may still
+    // hold a few in a row, which its upgrade sets right).
     const size_t mark = kept.find('\xFF');
     if (name == nullptr || mark == std::string::npos || kept.substr(0, mark) != folded ||
-        kept.find_first_not_of("0123456789", mark + 1) != std::string::npos) {
+        kept.find_first_not_of("0123456789\xFF", mark + 1) != std::string::npos ||
+        kept.back() == '\xFF' || kept.find("\xFF\xFF") != std::string::npos) {
       ++wrong;
       continue;
     }
@@ -155,12 +158,16 @@ void CheckFolds(sqlite3* db, bool keys, StoreReport& report) {
     const std::string other = reached != nullptr ? reached : "";
     sqlite3_reset(twin.get());
     const std::string key = KeyPath(db, owner);
+    const std::string remove =
+        keys ? "corvane reg delete '" + key + "\\" + other + "'"
+             : "corvane reg delete '" + key + "' --value '" + other + "'";
     report.notes.push_back(
         key + ": the " + (keys ? "subkeys \"" : "values \"") + other + "\" and \"" + name +
-        "\" are one name now; calls reach \"" + other + "\", the older. Both are in `corvane reg"
-        " export " + key + "`: to keep what \"" + name +
-        "\" holds, export the key, rename it in the file, remove the key ([-KEY] in a .reg file)"
-        " and import the file.");
+        "\" are one name now; calls reach \"" + other + "\". Both are in `corvane reg export '" +
+        key + "' FILE` (\"" + other + "\" last, so that importing the file as it is keeps what"
+        " calls reach). To keep both, rename \"" + name + "\" in that file, add a line [-" + key +
+        "] before the key's first section, and import the file; or, once \"" + other +
+        "\" is no longer wanted, `" + remove + "` and \"" + name + "\" takes its place.");
   }
   if (wrong != 0)
     report.problems.push_back(std::to_string(wrong) + " " + table +

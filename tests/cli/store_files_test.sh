@@ -98,6 +98,32 @@ for data in 'a\0' '\0a' 'a\0\0b'; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\T' --value m --type REG_MULTI_SZ --data '$data'"
   row "reg add: an empty text in REG_MULTI_SZ ($data)" 1 "is not REG_MULTI_SZ data" true
 done
+# A store from before the current fold, with two values of one key that are one name now: each
+# is listed with its own data, the check's advice works as written, and deleting the one that
+# calls reach makes the other reachable.
+o=$work/o.db
+"$tool" --store "$o" reg add 'HKCU\Software\P' --value 'Łódź' --type REG_DWORD --data 1 >/dev/null
+sqlite3 "$o" "UPDATE vals SET fold = name; INSERT INTO vals(key, name, fold, type, data, seq)
+  SELECT key, 'łódź', 'łódź', 4, x'02000000', 2 FROM vals; PRAGMA user_version = 2;"
+export o
+cmd='"$tool" --store "$o" reg query "HKCU\\Software\\P" --json'
+row "reg query: each of a pair with its own data" 0 \
+  '"name": "Łódź", "type": "REG_DWORD", "data": 1}, {"name": "łódź", "type": "REG_DWORD", "data": 2}' true
+cmd='"$tool" --store "$o" reg check && "$tool" --store "$o" reg export "HKCU\\Software\\P" "$work/p.reg" &&
+     "$tool" --store "$o" reg import "$work/p.reg" && iconv -f UTF-16 -t UTF-8 "$work/p.reg" | sed -e "s/^\"łódź\"=/\"łódź 2\"=/" \
+       -e "0,/^\[/s/^\[/[-HKEY_USERS\\\\S-1-5-21-0-0-0-$(id -u)\\\\Software\\\\P]\n\n[/" >"$work/q.reg" &&
+     "$tool" --store "$o" reg import "$work/q.reg" && "$tool" --store "$o" reg query "HKCU\\Software\\P"'
+row "reg check: the advice on a pair, followed as written" 0 'calls reach "Łódź"' \
+  '"$tool" --store "$o" reg query "HKCU\\Software\\P" | grep -q "Łódź    REG_DWORD    0x1" &&
+   "$tool" --store "$o" reg query "HKCU\\Software\\P" | grep -q "łódź 2    REG_DWORD    0x2"'
+sqlite3 "$o" "DELETE FROM vals; INSERT INTO vals(key, name, fold, type, data, seq) SELECT id, 'Ωmega', 'ΩMEGA', 4,
+  x'01000000', 1 FROM keys WHERE name = 'P'; INSERT INTO vals(key, name, fold, type, data, seq)
+  SELECT id, 'ωmega', 'ΩMEGA' || x'FF' || '2', 4, x'02000000', 2 FROM keys WHERE name = 'P';"
+cmd='"$tool" --store "$o" reg delete "HKCU\\Software\\P" --value Ωmega &&
+     "$tool" --store "$o" reg query "HKCU\\Software\\P" --value ωmega &&
+     "$tool" --store "$o" reg delete "HKCU\\Software\\P" --value ωmega'
+row "reg delete: the one reached, then the other of its name" 0 "ωmega    REG_DWORD    0x2" \
+  '"$tool" --store "$o" reg query "HKCU\\Software\\P" --json | grep -q "\"values\": \[\]"'
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&

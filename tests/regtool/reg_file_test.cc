@@ -234,69 +234,121 @@ TEST(RegFile, DumpRestoreAndCheckKeepTheWholeStore) {
   EXPECT_NE(report.problems[0].find("parent is gone"), std::string::npos) << report.problems[0];
 }
 
-// A store from before the current fold and the views, holding names that it kept apart and
-// that are one name now, and keys of its own for HKEY_CURRENT_USER and HKEY_CLASSES_ROOT, is
-// set right once when opened: the keys move below the views, both of each pair are kept, calls
-// reach the older, and the check names the pair.
-TEST(RegFile, AnOlderStoreIsFoldedAnewLosingNothing) {
+// Through the calls: the DWORD at `path` below `root`, -1 when the key or value is not there.
+int64_t DwordAt(RegistryStore& store, Long root, const String& path, const String& name) {
+  Long key = 0;
+  uint32_t type = 0;
+  std::string data;
+  const bool found = store.OpenKeyW(root, path, kKeyRead, &key) == kSuccess &&
+                     store.QueryValueW(key, name, &type, &data) == kSuccess && data.size() == 4;
+  if (key != 0) store.CloseKey(key);
+  return found ? static_cast<int64_t>(LittleEndianValue(data)) : -1;
+}
+
+// Stores from before the current fold and views, set right once when opened: version 2, which
+// kept names apart that are one name now and kept keys of its own for HKEY_CURRENT_USER and
+// HKEY_CLASSES_ROOT beside the keys they stand for; and version 3, which moved those without
+// merging keys of one name. Every value answers through the paths it answered through before,
+// but for each pair of one name, where calls reach the one the key held first; the other is
+// listed, named by the check, and reached once the first is deleted. The check finds no damage,
+// and the store's dump restores.
+TEST(RegFile, AnOlderStoreIsSetRightLosingNoReach) {
+  const std::string sid = "S-1-5-21-0-0-0-" + std::to_string(::getuid());
   const std::string path = ::testing::TempDir() + "corvane-older-fold";
-  std::system(("rm -f '" + path + "'*").c_str());
-  {
+  const char* const kOlder[] = {
+      // Version 2: folds over Latin letters only (Ł and ł, К and к apart), views of its own.
+      "INSERT INTO keys(id, parent, name, fold) VALUES"
+      " (10, 3, 'Fold', 'FOLD'), (11, 10, 'Ключ', 'Ключ'), (12, 10, 'ключ', 'ключ'),"
+      " (13, 4, '$SID', '$SID'), (14, 13, 'Software', 'SOFTWARE'), (15, 14, 'App', 'APP'),"
+      " (16, 2, 'Software', 'SOFTWARE'), (17, 16, 'App', 'APP'), (18, 2, 'Legacy', 'LEGACY'),"
+      " (19, 1, '.txt', '.TXT'), (20, 3, 'Software', 'SOFTWARE'), (21, 20, 'Classes', 'CLASSES'),"
+      " (22, 21, '.txt', '.TXT'), (23, 1, 'Corvane.Old', 'CORVANE.OLD');"
+      "INSERT INTO vals(key, name, fold, type, data, seq) VALUES"
+      " (11, 'Łódź', 'Łódź', 4, x'01000000', 1), (11, 'łódź', 'łódź', 4, x'02000000', 2),"
+      " (12, 'x', 'X', 4, x'03000000', 1), (15, 'b', 'B', 4, x'04000000', 1),"
+      " (15, 'shared', 'SHARED', 4, x'05000000', 2), (17, 'a', 'A', 4, x'06000000', 1),"
+      " (17, 'shared', 'SHARED', 4, x'07000000', 2), (2, 'Łódź', 'Łódź', 4, x'08000000', 1),"
+      " (2, 'łódź', 'łódź', 4, x'09000000', 2), (13, 'ŁÓDŹ', 'ŁÓDŹ', 4, x'0A000000', 1),"
+      " (19, 'ct', 'CT', 4, x'0B000000', 1), (22, 'mt', 'MT', 4, x'0C000000', 1);"
+      "PRAGMA user_version = 2;",
+      // Version 3: the same moved without merging, a moved key of one name shadowed whole, and
+      // a value shadowed twice.
+      "INSERT INTO keys(id, parent, name, fold) VALUES"
+      " (10, 3, 'Fold', 'FOLD'), (11, 10, 'Ключ', 'КЛЮЧ'), (12, 10, 'ключ', 'КЛЮЧ' || x'FF' || '12'),"
+      " (13, 4, '$SID', '$SID'), (14, 13, 'Software', 'SOFTWARE'), (15, 14, 'App', 'APP'),"
+      " (16, 13, 'Software', 'SOFTWARE' || x'FF' || '16'), (17, 16, 'App', 'APP'),"
+      " (18, 13, 'Legacy', 'LEGACY'), (20, 3, 'Software', 'SOFTWARE'),"
+      " (21, 20, 'Classes', 'CLASSES'), (22, 21, '.txt', '.TXT'),"
+      " (19, 21, '.txt', '.TXT' || x'FF' || '19'), (23, 21, 'Corvane.Old', 'CORVANE.OLD');"
+      "INSERT INTO vals(key, name, fold, type, data, seq) VALUES"
+      " (11, 'Łódź', 'ŁÓDŹ', 4, x'01000000', 1), (11, 'łódź', 'ŁÓDŹ' || x'FF' || '2', 4, x'02000000', 2),"
+      " (12, 'x', 'X', 4, x'03000000', 1), (15, 'b', 'B', 4, x'04000000', 1),"
+      " (15, 'shared', 'SHARED', 4, x'05000000', 2), (17, 'a', 'A', 4, x'06000000', 1),"
+      " (17, 'shared', 'SHARED', 4, x'07000000', 2), (13, 'ŁÓDŹ', 'ŁÓDŹ', 4, x'0A000000', 1),"
+      " (13, 'Łódź', 'ŁÓDŹ' || x'FF' || '2', 4, x'08000000', 2),"
+      " (13, 'łódź', 'ŁÓDŹ' || x'FF' || '2' || x'FF' || '3', 4, x'09000000', 3),"
+      " (19, 'ct', 'CT', 4, x'0B000000', 1), (22, 'mt', 'MT', 4, x'0C000000', 1);"
+      "PRAGMA user_version = 3;",
+  };
+  const String user = rt::FromUtf8(sid);
+  const struct {
+    Long root;
+    String path, name;
+    int64_t data;
+  } kReach[] = {
+      {kLocalMachine, u"Fold\\Ключ", u"Łódź", 1},   {kLocalMachine, u"Fold\\ключ", u"łódź", 1},
+      {kCurrentUser, u"Software\\App", u"a", 6},    {kCurrentUser, u"Software\\App", u"b", 4},
+      {kUsers, user + u"\\Software\\App", u"a", 6}, {kCurrentUser, u"Software\\App", u"shared", 5},
+      {kCurrentUser, u"", u"łódź", 10},             {kUsers, user, u"ŁÓDŹ", 10},
+      {kClassesRoot, u".txt", u"ct", 11},           {kClassesRoot, u".TXT", u"mt", 12},
+      {kLocalMachine, u"Software\\Classes\\.txt", u"ct", 11},
+  };
+  for (const char* older : kOlder) {
+    SCOPED_TRACE(older);
+    std::system(("rm -f '" + path + "'*").c_str());
+    RegistryStore::Open(path).reset();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    std::string sql = older;
+    for (size_t at; (at = sql.find("$SID")) != std::string::npos;)
+      sql.replace(at, 4, sid);
+    ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
     auto store = RegistryStore::Open(path);
-    ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kSetValue, kLocalMachine, {u"Fold", u"Ключ"},
-                                   {u"Łódź", kRegSz, Utf16Bytes(u"older")}},
-                                  {KeyEdit::Kind::kCreateKey, kCurrentUser, {u"Software"}, {}}}),
-              kSuccess);
+    for (const auto& row : kReach)
+      EXPECT_EQ(DwordAt(*store, row.root, row.path, row.name), row.data)
+          << rt::ToUtf8(row.path) << " " << rt::ToUtf8(row.name);
+    std::vector<String> subkeys;
+    std::vector<StoredValue> values;
+    ASSERT_EQ(ListKey(*store, kLocalMachine, {u"FOLD"}, nullptr, &subkeys, nullptr), kSuccess);
+    EXPECT_EQ(subkeys, (std::vector<String>{u"Ключ", u"ключ"}));
+    ASSERT_EQ(ListKey(*store, kCurrentUser, {}, nullptr, &subkeys, &values), kSuccess);
+    EXPECT_EQ(subkeys, (std::vector<String>{u"Legacy", u"Software"})) << "each subkey once";
+    EXPECT_EQ(values.size(), 3u);
+    EXPECT_EQ(ListKey(*store, kClassesRoot, {u"Corvane.Old"}, nullptr, nullptr, nullptr), kSuccess);
+    const StoreReport report = CheckStore(*store);
+    EXPECT_TRUE(report.problems.empty()) << report.problems[0];
+    std::string notes;
+    for (const std::string& note : report.notes)
+      notes += note + "\n";
+    for (const char* pair : {"HKEY_LOCAL_MACHINE\\Fold: the subkeys \"Ключ\" and \"ключ\"",
+                             "Fold\\Ключ: the values \"Łódź\" and \"łódź\" are one name now; calls"
+                             " reach \"Łódź\"",
+                             "the values \"ŁÓDŹ\" and \"Łódź\"", "the values \"ŁÓDŹ\" and \"łódź\"",
+                             "Software\\App: the values \"shared\" and \"shared\""})
+      EXPECT_NE(notes.find(pair), std::string::npos) << pair << "\n" << notes;
+    EXPECT_EQ(report.notes.size(), 5u) << notes;
+    // Once the reached one is deleted, the next of its name takes its place, and then the last.
+    for (const int64_t next : {8, 9, -1}) {
+      ASSERT_EQ(store->DeleteValueW(kCurrentUser, u"ŁÓDŹ"), kSuccess);
+      EXPECT_EQ(DwordAt(*store, kCurrentUser, u"", u"łódź"), next);
+    }
+    ASSERT_EQ(DumpStore(*store, path + ".dump"), kSuccess);
+    auto fresh = RegistryStore::Open(path + ".fresh");
+    EXPECT_EQ(RestoreStore(*fresh, path + ".dump"), kSuccess);
+    EXPECT_EQ(DwordAt(*fresh, kCurrentUser, u"Software\\App", u"a"), 6);
   }
-  // As the older fold left them: "ключ" and "łódź" apart from their capitals.
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(raw,
-                         "UPDATE keys SET fold = name WHERE parent <> 0;"
-                         "UPDATE vals SET fold = name;"
-                         "INSERT INTO keys(parent, name, fold) SELECT parent, 'ключ', 'ключ'"
-                         " FROM keys WHERE name = 'Ключ';"
-                         "INSERT INTO vals(key, name, fold, type, data, seq) SELECT key, 'łódź',"
-                         " 'łódź', 4, x'2A000000', 2 FROM vals WHERE name = 'Łódź';"
-                         "INSERT INTO keys(parent, name, fold) VALUES(2, 'Legacy', 'Legacy'),"
-                         " (2, 'Software', 'Software'), (1, 'Corvane.Old', 'Corvane.Old');"
-                         "INSERT INTO vals(key, name, fold, type, data, seq)"
-                         " VALUES(2, 'lv', 'lv', 4, x'05000000', 1);"
-                         "PRAGMA user_version = 2;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(raw);
-  auto store = RegistryStore::Open(path);
-  std::vector<String> subkeys;
-  std::vector<StoredValue> values;
-  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"FOLD"}, nullptr, &subkeys, nullptr), kSuccess);
-  EXPECT_EQ(subkeys, (std::vector<String>{u"Ключ", u"ключ"}));
-  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"fold", u"КЛЮЧ"}, nullptr, nullptr, &values),
-            kSuccess);
-  ASSERT_EQ(values.size(), 2u);
-  EXPECT_EQ(values[1].name, u"łódź");
-  // A write on the name reaches the older value, and leaves the other as it was.
-  ASSERT_EQ(ApplyEdits(*store, {{KeyEdit::Kind::kSetValue, kLocalMachine, {u"Fold", u"ключ"},
-                                 {u"ŁÓDŹ", kRegDword, DwordData(7)}}}),
-            kSuccess);
-  ASSERT_EQ(ListKey(*store, kLocalMachine, {u"Fold", u"Ключ"}, nullptr, nullptr, &values),
-            kSuccess);
-  EXPECT_EQ(values, (std::vector<StoredValue>{{u"Łódź", kRegDword, DwordData(7)},
-                                              {u"łódź", kRegDword, DwordData(42)}}));
-  EXPECT_EQ(ListKey(*store, kCurrentUser, {u"legacy"}, nullptr, nullptr, &values), kSuccess);
-  EXPECT_EQ(ListKey(*store, kClassesRoot, {u"Corvane.Old"}, nullptr, nullptr, nullptr), kSuccess);
-  ASSERT_EQ(ListKey(*store, kCurrentUser, {}, nullptr, nullptr, &values), kSuccess);
-  EXPECT_EQ(values, (std::vector<StoredValue>{{u"lv", kRegDword, DwordData(5)}}));
-  const StoreReport report = CheckStore(*store);
-  EXPECT_TRUE(report.problems.empty());
-  ASSERT_EQ(report.notes.size(), 3u);
-  std::string notes;
-  for (const std::string& note : report.notes)
-    notes += note + "\n";
-  for (const char* pair : {"HKEY_LOCAL_MACHINE\\Fold: the subkeys \"Ключ\" and \"ключ\"",
-                           "the values \"Łódź\" and \"łódź\"",
-                           ": the subkeys \"Software\" and \"Software\""})
-    EXPECT_NE(notes.find(pair), std::string::npos) << pair << "\n" << notes;
 }
 
 }  // namespace
