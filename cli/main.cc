@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -193,11 +194,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "corvane: %s\n", e.what());
     return 2;
   }
-  const bool for_classes = call->parsed() || shell->parsed();
-  if (const int status = UseStore(store, for_classes); status != 0) return status;
-  if (call->parsed()) return RunCall(class_name, method_name, call_args, call_json);
-  if (shell->parsed()) return RunShell(script);
-  for (CLI::App* sub : reg_app->get_subcommands())
-    reg.action = sub->get_name();
-  return RunReg(reg);
+  // Out of memory anywhere is said, and ends the command with 1; a write under way is rolled
+  // back, so the store stays as it was.
+  try {
+    const bool for_classes = call->parsed() || shell->parsed();
+    if (const int status = UseStore(store, for_classes); status != 0) return status;
+    if (call->parsed()) return RunCall(class_name, method_name, call_args, call_json);
+    if (shell->parsed()) return RunShell(script);
+    for (CLI::App* sub : reg_app->get_subcommands())
+      reg.action = sub->get_name();
+    return RunReg(reg);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "corvane: out of memory; nothing more was done\n");
+    return 1;
+  }
 }

@@ -175,16 +175,27 @@ int ExportAction(RegistryStore& store, const RegRequest& request) {
 }
 
 int ImportAction(RegistryStore& store, const RegRequest& request) {
-  std::string bytes;
   const std::string name = Named(request.file, "standard input");
-  if (!ReadFile(request.file, &bytes)) {
-    std::fprintf(stderr, "corvane reg: cannot read %s\n", name.c_str());
-    return 1;
-  }
   std::vector<registry::KeyEdit> edits;
   registry::RegFileError error;
-  bool as_utf8 = false;
-  const bool parsed = registry::ParseRegFile(bytes, &edits, &error, &as_utf8);
+  bool as_utf8 = false, parsed = false;
+  if (IsStandardStream(request.file)) {
+    std::string bytes;
+    if (!ReadFile(request.file, &bytes)) {
+      std::fprintf(stderr, "corvane reg: cannot read %s\n", name.c_str());
+      return 1;
+    }
+    parsed = registry::ParseRegFile(bytes, &edits, &error, &as_utf8);
+  } else {
+    // A file is read a line at a time, never whole.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(request.file.c_str(), "rb"), &std::fclose);
+    if (!file) {
+      std::fprintf(stderr, "corvane reg: cannot read %s\n", name.c_str());
+      return 1;
+    }
+    parsed = registry::ParseRegFile(file.get(), &edits, &error, &as_utf8);
+  }
   if (as_utf8)
     std::fprintf(stderr, "corvane reg: %s has no byte-order mark and is UTF-8: read as UTF-8\n",
                  name.c_str());

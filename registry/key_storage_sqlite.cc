@@ -197,9 +197,10 @@ class SqliteStorage::Statement {
       sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     return *this;
   }
+  // Bound without a copy: `bytes` must outlive the statement's step (data up to 32 MiB).
   Statement& BindBlob(int i, const std::string& bytes) {
     if (stmt_ != nullptr)
-      sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
     return *this;
   }
   // SQLITE_ROW, SQLITE_DONE, or an error code; a statement that could not be prepared answers
@@ -382,7 +383,13 @@ Result SqliteStorage::Transaction(const std::function<Result()>& body) {
   if (read_only_) return write_refusal_;
   int rc = Exec("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return Failed(rc);
-  const Result result = body();
+  Result result = kSuccess;
+  try {
+    result = body();
+  } catch (...) {  // out of memory in the body: nothing of it is kept
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
   if (result != kSuccess) {
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     return result;

@@ -1,7 +1,10 @@
 // Reading and writing .reg files. See reg_file.h for the formats.
 #include "regtool/reg_file.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 #include "corvane/registry_api.h"
 #include "regtool/regedit_view.h"
@@ -52,10 +55,9 @@ StringView TrimRight(StringView text) {
   return text;
 }
 
-// Bytes that are UTF-8 and not plain ASCII: every sequence well formed (no overlong form, no
-// surrogate, nothing past U+10FFFF), at least one of them past ASCII.
-bool IsUtf8PastAscii(std::string_view bytes) {
-  bool past = false;
+// Whether `bytes` are UTF-8: every sequence well formed (no overlong form, no surrogate,
+// nothing past U+10FFFF); `past` is set where one of them is past ASCII.
+bool IsUtf8(std::string_view bytes, bool* past) {
   for (size_t i = 0; i < bytes.size();) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     if (lead < 0x80) {
@@ -74,56 +76,110 @@ bool IsUtf8PastAscii(std::string_view bytes) {
     }
     const uint32_t least = trail == 1 ? 0x80 : trail == 2 ? 0x800 : 0x10000;
     if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    past = true;
+    *past = true;
     i += trail + 1;
   }
-  return past;
+  return true;
 }
 
-// The file's text: UTF-16LE after its byte-order mark, UTF-8 after its mark; without a mark,
-// UTF-8 where the bytes are UTF-8 past ASCII (as an editor saves a hand-written file), except
-// in a REGEDIT4 file, which regedit writes in the ANSI code page; ANSI otherwise.
-bool Decode(std::string_view bytes, String* text, bool* as_utf8) {
+// The bytes of a file as they come: `read` fills up to n bytes and answers how many, 0 at the
+// end. Lines are taken one at a time, so that the file is never held whole, in bytes or in text.
+class LineSource {
+ public:
+  using Read = std::function<size_t(char*, size_t)>;
+  explicit LineSource(Read read) : read_(std::move(read)) {}
+
+  // The first `n` bytes (fewer in a shorter file), without taking them.
+  std::string_view Peek(size_t n) {
+    while (buffer_.size() - start_ < n && More()) {
+    }
+    return std::string_view(buffer_).substr(start_, n);
+  }
+  void Skip(size_t n) { start_ += std::min(n, buffer_.size() - start_); }
+  // Gives back the room of a long line once it is taken (the last line given is then gone).
+  void Shrink() {
+    if (buffer_.capacity() <= 4 * kChunk) return;
+    buffer_.erase(0, start_);
+    start_ = 0;
+    buffer_.shrink_to_fit();
+  }
+
+  // The next line's bytes without its line break ("\n", or "\n\0" in UTF-16), and a last
+  // line without one, valid until the next call; false at the end.
+  bool Next(bool utf16, std::string_view* line) {
+    for (size_t scanned = 0;;) {  // bytes past start_ that hold no line break
+      size_t at = std::string::npos;
+      if (!utf16) {
+        at = buffer_.find('\n', start_ + scanned);
+      } else {
+        for (size_t i = start_ + scanned / 2 * 2; at == std::string::npos && i + 1 < buffer_.size(); i += 2)
+          if (buffer_[i] == '\n' && buffer_[i + 1] == 0) at = i;
+      }
+      if (at != std::string::npos) {
+        *line = std::string_view(buffer_).substr(start_, at - start_);
+        start_ = at + (utf16 ? 2 : 1);
+        return true;
+      }
+      scanned = buffer_.size() - start_;
+      if (!More()) break;
+    }
+    if (start_ == buffer_.size()) return false;
+    *line = std::string_view(buffer_).substr(start_);
+    start_ = buffer_.size();
+    return true;
+  }
+
+ private:
+  // Reads more, after moving what is not taken yet to the front; false at the end.
+  bool More() {
+    if (start_ > 0) {
+      buffer_.erase(0, start_);
+      start_ = 0;
+    }
+    const size_t had = buffer_.size();
+    buffer_.resize(had + kChunk);
+    const size_t got = read_(buffer_.data() + had, kChunk);
+    buffer_.resize(had + got);
+    return got > 0;
+  }
+
+  static constexpr size_t kChunk = 1 << 16;
+  Read read_;
+  std::string buffer_;
+  size_t start_ = 0;
+};
+
+enum class Encoding { kUtf16, kUtf8, kAnsi };
+
+// The file's encoding, its byte-order mark taken: UTF-16LE after its mark, UTF-8 after its
+// mark; without a mark, UTF-8 where `utf8_past_ascii` (as an editor saves a hand-written
+// file), except in a REGEDIT4 file, which regedit writes in the ANSI code page; ANSI otherwise.
+Encoding EncodingOf(LineSource& source, bool utf8_past_ascii, bool* as_utf8) {
   *as_utf8 = false;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    bytes.remove_prefix(2);
-    if (bytes.size() % 2 != 0) return false;
-    *text = FromUtf16Bytes(bytes);
-    return true;
+  if (source.Peek(2) == "\xFF\xFE") {
+    source.Skip(2);
+    return Encoding::kUtf16;
   }
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    *text = rt::FromUtf8(bytes.substr(3));
-    return true;
+  if (source.Peek(3) == "\xEF\xBB\xBF") {
+    source.Skip(3);
+    return Encoding::kUtf8;
   }
-  if (bytes.substr(0, 8) != "REGEDIT4" && IsUtf8PastAscii(bytes)) {
-    *text = rt::FromUtf8(bytes);
+  if (source.Peek(8) != "REGEDIT4" && utf8_past_ascii) {
     *as_utf8 = true;
-    return true;
+    return Encoding::kUtf8;
   }
-  *text = rt::FromAnsi(bytes);
-  return true;
+  return Encoding::kAnsi;
 }
 
 class Reader {
  public:
-  Reader(StringView text, std::vector<KeyEdit>* edits) : edits_(edits) {
-    size_t start = 0;
-    while (start <= text.size()) {
-      size_t end = text.find(u'\n', start);
-      if (end == StringView::npos) end = text.size();
-      StringView line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
-      lines_.push_back(line);
-      start = end + 1;
-    }
-    if (lines_.size() > 1 && lines_.back().empty()) lines_.pop_back();  // the final line break
-  }
+  Reader(LineSource& source, Encoding encoding, std::vector<KeyEdit>* edits)
+      : source_(source), encoding_(encoding), edits_(edits) {}
 
   bool Read(RegFileError* error) {
     try {
       ReadHeader();
-      while (next_ < lines_.size())
+      while (Take())
         ReadStatement();
       return true;
     } catch (const RegFileError& e) {
@@ -137,14 +193,14 @@ class Reader {
   [[noreturn]] void Fail(const std::string& message) { throw RegFileError{line_, message}; }
 
   void ReadHeader() {
-    while (next_ < lines_.size() && TrimRight(lines_[next_]).empty())
-      ++next_;
-    line_ = static_cast<int>(next_) + 1;
-    if (next_ == lines_.size()) {
+    bool any = Take();
+    while (any && TrimRight(line_text_).empty())
+      any = Take();
+    if (!any) {
       line_ = 1;
       Fail("the file is empty");
     }
-    const StringView header = TrimRight(lines_[next_++]);
+    const StringView header = TrimRight(line_text_);
     if (header == kVersion5Header) {
       format_ = RegFormat::kVersion5;
     } else if (header == kRegedit4Header) {
@@ -157,8 +213,7 @@ class Reader {
   }
 
   void ReadStatement() {
-    line_ = static_cast<int>(next_) + 1;
-    const StringView line = TrimLeft(lines_[next_++]);
+    const StringView line = TrimLeft(line_text_);
     if (TrimRight(line).empty() || line[0] == u';') return;
     if (line[0] == u'[') return ReadKey(line);
     if (line[0] == u'@' || line[0] == u'"') return ReadValue(line);
@@ -192,6 +247,7 @@ class Reader {
   // A quoted text starting at line[*pos] (the quote); leaves *pos after the closing quote.
   String Quoted(StringView line, size_t* pos, bool data) {
     String out;
+    out.reserve(line.size() - *pos + 1);  // the rest of the line at most, and a terminator
     for (size_t i = *pos + 1; i < line.size(); ++i) {
       const char16_t c = line[i];
       if (c == u'"') {
@@ -268,10 +324,12 @@ class Reader {
     if (rest.empty()) Fail("a value without data");
     if (rest[0] == u'"') {
       size_t pos = 0;
-      const String text = Quoted(rest, &pos, true);
+      String text = Quoted(rest, &pos, true);
       End(rest.substr(pos));
+      String().swap(line_text_);  // the line is read: its room goes before the data is made
       value->type = kRegSz;
-      value->data = Utf16Bytes(text) + std::string(2, '\0');
+      text.push_back(u'\0');
+      value->data = Utf16Bytes(text);
       return;
     }
     if (rest.size() >= 6 && SameName(rest.substr(0, 6), u"dword:")) {
@@ -348,14 +406,35 @@ class Reader {
         return bytes;
       }
       if (!expect_byte && !bytes.empty()) Fail("hex data needs a comma before the backslash");
-      if (next_ == lines_.size()) Fail("hex data ends early, at the end of the file");
-      line_ = static_cast<int>(next_) + 1;
-      rest = TrimLeft(lines_[next_++]);
+      if (!Take()) Fail("hex data ends early, at the end of the file");
+      rest = TrimLeft(line_text_);
     }
   }
 
-  std::vector<StringView> lines_;
-  size_t next_ = 0;
+  // The next line, decoded, as line_text_ and line_; false at the end of the file.
+  bool Take() {
+    std::string_view bytes;
+    String().swap(line_text_);  // a long line's text goes before the next is read
+    if (!source_.Next(encoding_ == Encoding::kUtf16, &bytes)) {
+      if (encoding_ == Encoding::kUtf16 && odd_) Fail("a UTF-16 file with an odd number of bytes");
+      return false;
+    }
+    ++line_;
+    if (encoding_ == Encoding::kUtf16) {
+      odd_ = bytes.size() % 2 != 0;
+      line_text_ = FromUtf16Bytes(bytes);
+    } else {
+      line_text_ = encoding_ == Encoding::kUtf8 ? rt::FromUtf8(bytes) : rt::FromAnsi(bytes);
+    }
+    source_.Shrink();
+    if (!line_text_.empty() && line_text_.back() == u'\r') line_text_.pop_back();
+    return true;
+  }
+
+  LineSource& source_;
+  Encoding encoding_;
+  String line_text_;  // the current line
+  bool odd_ = false;   // a UTF-16 line of an odd number of bytes, which only the last may be
   int line_ = 0;
   RegFormat format_ = RegFormat::kVersion5;
   std::vector<KeyEdit>* edits_;
@@ -476,18 +555,59 @@ class Writer {
 
 }  // namespace
 
+namespace {
+
+bool Parse(const LineSource::Read& read, bool utf8_past_ascii, std::vector<KeyEdit>* edits,
+           RegFileError* error, bool* read_as_utf8) {
+  edits->clear();
+  LineSource source(read);
+  bool as_utf8 = false;
+  const Encoding encoding = EncodingOf(source, utf8_past_ascii, &as_utf8);
+  if (read_as_utf8 != nullptr) *read_as_utf8 = as_utf8;
+  return Reader(source, encoding, edits).Read(error);
+}
+
+}  // namespace
+
 bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error,
                   bool* read_as_utf8) {
-  edits->clear();
-  String text;
-  bool as_utf8 = false;
-  const bool decoded = Decode(bytes, &text, &as_utf8);
-  if (read_as_utf8 != nullptr) *read_as_utf8 = as_utf8;
-  if (!decoded) {
-    *error = {1, "a UTF-16 file with an odd number of bytes"};
+  bool past = false;
+  const bool utf8 = IsUtf8(bytes, &past) && past;
+  return Parse(
+      [&](char* out, size_t n) {
+        n = std::min(n, bytes.size());
+        std::memcpy(out, bytes.data(), n);
+        bytes.remove_prefix(n);
+        return n;
+      },
+      utf8, edits, error, read_as_utf8);
+}
+
+bool ParseRegFile(std::FILE* file, std::vector<KeyEdit>* edits, RegFileError* error,
+                  bool* read_as_utf8) {
+  // A first pass tells whether the file is UTF-8 past ASCII; no sequence crosses a line break.
+  LineSource first([&](char* out, size_t n) { return std::fread(out, 1, n, file); });
+  bool utf8 = true, past = false;
+  for (std::string_view line; utf8 && first.Next(false, &line);)
+    utf8 = IsUtf8(line, &past);
+  if (std::ferror(file) != 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    *error = {0, "the file cannot be read"};
     return false;
   }
-  return Reader(text, edits).Read(error);
+  bool failed = false;
+  const bool parsed = Parse(
+      [&](char* out, size_t n) {
+        const size_t got = std::fread(out, 1, n, file);
+        failed = failed || std::ferror(file) != 0;
+        return got;
+      },
+      utf8 && past, edits, error, read_as_utf8);
+  if (parsed && failed) {
+    edits->clear();
+    *error = {0, "the file cannot be read"};
+    return false;
+  }
+  return parsed;
 }
 
 bool WriteRegFile(RegFormat format, const std::vector<ExportedKey>& keys, std::string* bytes,

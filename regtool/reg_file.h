@@ -14,6 +14,7 @@
 // In Version 5.00 files the hex data of text types is UTF-16LE; in REGEDIT4 it is ANSI.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,10 @@ struct RegFileError {
 // malformed: a file is applied whole or not at all. `read_as_utf8`, where given, tells whether a
 // file without a byte-order mark was taken for UTF-8 rather than the ANSI code page.
 bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error,
+                  bool* read_as_utf8 = nullptr);
+// The same, read from an open file that can seek, a line at a time: the file is never held
+// whole, so that a file of any size takes the memory of its longest line and of its changes.
+bool ParseRegFile(std::FILE* file, std::vector<KeyEdit>* edits, RegFileError* error,
                   bool* read_as_utf8 = nullptr);
 
 // One key of an export: its path as created, root name first, and its values.

@@ -52,6 +52,27 @@ printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Deep]\n' >"$work/undeep.reg"
   printf ']\n'
   i=0; while [ $i -lt 20000 ]; do printf '"v%d"=dword:1\n' $i; i=$((i + 1)); done
 } >"$work/wide.reg"
+# Values at the bound of 32 MiB (a REG_SZ of 16M - 1 characters, a REG_BINARY in a file of
+# 200 MB, as exported), imported under 200 MB of address space; under less, out of memory is
+# said, the exit is 1 and the store is as it was. (Checked once they are deleted: an export of
+# them would be as large.)
+{ printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Bound]\n"v"="'
+  head -c 16777215 /dev/zero | tr '\0' a; printf '"\n'; } >"$work/bound.reg"
+run "$work/m.db" reg import "$work/bound.reg"; row "a REG_SZ at the bound" 0 "imported 2 changes" unsound
+{ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Bound]\r\n"b"=hex:00,\\\r\n'
+  yes '  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\' |
+    head -n 1048575 | sed 's/$/\r/'; printf '  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\r\n'
+} | iconv -f UTF-8 -t UTF-16LE | { printf '\377\376'; cat; } >"$work/bound16.reg"
+run "$work/m.db" reg import "$work/bound16.reg"
+row "a REG_BINARY at the bound, from UTF-16" 0 "imported 2 changes" unsound
+if [ "$memory" -gt 0 ]; then
+  ( ulimit -v 60000; exec "$tool" --store "$work/m.db" reg import "$work/bound.reg" ) >"$work/out" 2>&1
+  code=$?
+  row "out of memory is said" 1 "out of memory; nothing more was done" unsound
+fi
+printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Bound]\n' >"$work/bound.reg"
+run "$work/m.db" reg import "$work/bound.reg"; row "and the store sound after them" 0 "imported 1 changes"
+rm -f "$work"/bound*.reg
 run "$work/a.db" reg import "$work/deep.reg"; row "a key 100000 levels deep is refused" 1 "deep.reg:3: a key deeper than 512 levels"
 run "$work/a.db" reg import "$work/wide.reg"; row "20000 values of a key 500 levels deep" 0 "imported 20001 changes"
 # Trees made deeper before the limit, written into the file directly: found, shown, refused by
