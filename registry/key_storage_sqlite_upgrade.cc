@@ -62,14 +62,7 @@ class Upgrade {
       children_[keys_[id].parent].push_back(id);
       rc = SQLITE_OK;
     }
-    if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
-    // Every fold out of the way first (a form that no fold or shadow takes), so that keys and
-    // values can move between keys; Refold then sets each anew.
-    rc = sqlite3_exec(db_,
-                      "UPDATE keys SET fold = x'FEFF' || id WHERE parent <> 0;"
-                      "UPDATE vals SET fold = x'FEFF' || key || '.' || seq",
-                      nullptr, nullptr, nullptr);
-    return rc;
+    return rc == SQLITE_DONE || rc == SQLITE_OK ? SQLITE_OK : rc;
   }
 
   // Moves what `from` holds into `into`: a subkey into the subkey of `into` of the same name,
@@ -90,17 +83,21 @@ class Upgrade {
         if (const int rc = Merge(id, target->second); rc != SQLITE_OK) return rc;
         continue;
       }
-      if (const int rc = Run("UPDATE keys SET parent = ?1 WHERE id = ?2", {into, id});
+      // Out of the way of the names there (a fold that no name or shadow takes) until Refold.
+      if (const int rc = Run("UPDATE keys SET parent = ?1, fold = x'FEFF' || id WHERE id = ?2",
+                             {into, id});
           rc != SQLITE_DONE)
         return rc;
       keys_[id].parent = into;
+      keys_[id].fold.clear();
       children_[into].push_back(id);
       if (target == there.end()) there.emplace(fold, id);
     }
     int64_t last = 0;
     if (Run("SELECT COALESCE(MAX(seq), 0) FROM vals WHERE key = ?1", {into}, &last) != SQLITE_ROW)
       return SQLITE_ERROR;
-    if (const int rc = Run("UPDATE vals SET key = ?1, seq = seq + ?2 WHERE key = ?3",
+    if (const int rc = Run("UPDATE vals SET key = ?1, seq = seq + ?2,"
+                           " fold = x'FEFF' || ?3 || '.' || seq WHERE key = ?3",
                            {into, last, from});
         rc != SQLITE_DONE)
       return rc;
@@ -149,20 +146,27 @@ class Upgrade {
   // reaches; each other keeps its name and data under a shadow fold, where no lookup finds it
   // but listings, exports and the store's check do.
   int Refold() {
+    // (place, fold): the names whose fold changes. First each out of the way, then each set:
+    // a name that keeps its fold keeps one that no other name takes.
+    std::vector<std::pair<int64_t, std::string>> keys;
     for (const auto& [parent, ids] : children_) {
       std::set<std::string> taken;
       for (const int64_t id : ids) {
         std::string fold = NewFold(keys_[id].name);
         if (!taken.insert(fold).second) fold = ShadowFold(fold, id);
-        if (const int rc = Run("UPDATE keys SET fold = ?1 WHERE id = ?2", {id}, nullptr, &fold);
-            rc != SQLITE_DONE)
-          return rc;
+        if (fold != keys_[id].fold) keys.emplace_back(id, std::move(fold));
       }
     }
+    for (int pass = 0; pass < 2; ++pass)
+      for (const auto& [id, fold] : keys)
+        if (const int rc = pass == 0 ? Run("UPDATE keys SET fold = x'FEFF' || id WHERE id = ?1", {id})
+                                     : Run("UPDATE keys SET fold = ?1 WHERE id = ?2", {id}, nullptr, &fold);
+            rc != SQLITE_DONE)
+          return rc;
     UniqueStmt stmt;
-    int rc = sqlite3_prepare_v2(db_, "SELECT key, seq, name FROM vals ORDER BY key, seq", -1,
+    int rc = sqlite3_prepare_v2(db_, "SELECT key, seq, name, fold FROM vals ORDER BY key, seq", -1,
                                 stmt.put(), nullptr);
-    std::vector<std::pair<std::pair<int64_t, int64_t>, std::string>> folds;
+    std::vector<std::pair<std::pair<int64_t, int64_t>, std::string>> values;
     std::set<std::string> taken;
     int64_t owner = -1;
     while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -171,15 +175,19 @@ class Upgrade {
       if (key != owner) taken.clear(), owner = key;
       std::string fold = NewFold(Column(stmt.get(), 2));
       if (!taken.insert(fold).second) fold = ShadowFold(fold, seq);
-      folds.push_back({{key, seq}, std::move(fold)});
+      if (fold != Column(stmt.get(), 3)) values.push_back({{key, seq}, std::move(fold)});
       rc = SQLITE_OK;
     }
     if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
-    for (auto& [place, fold] : folds)
-      if (const int r = Run("UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3",
-                            {place.first, place.second}, nullptr, &fold);
-          r != SQLITE_DONE)
-        return r;
+    for (int pass = 0; pass < 2; ++pass)
+      for (const auto& [place, fold] : values)
+        if (const int r =
+                pass == 0 ? Run("UPDATE vals SET fold = x'FEFF' || key || '.' || seq"
+                                " WHERE key = ?1 AND seq = ?2", {place.first, place.second})
+                          : Run("UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3",
+                                {place.first, place.second}, nullptr, &fold);
+            r != SQLITE_DONE)
+          return r;
     return SQLITE_OK;
   }
 
@@ -206,8 +214,8 @@ class Upgrade {
   // SQLITE_ROW with the first column's number in *first.
   int Run(const char* sql, std::initializer_list<int64_t> numbers, int64_t* first = nullptr,
           const std::string* text = nullptr) {
-    UniqueStmt stmt;
-    int rc = sqlite3_prepare_v2(db_, sql, -1, stmt.put(), nullptr);
+    UniqueStmt& stmt = prepared_[sql];  // each prepared once: the upgrade runs them per name
+    int rc = stmt ? sqlite3_reset(stmt.get()) : sqlite3_prepare_v2(db_, sql, -1, stmt.put(), nullptr);
     if (rc != SQLITE_OK) return rc;
     int i = 1;
     if (text != nullptr)
@@ -221,6 +229,7 @@ class Upgrade {
   }
 
   sqlite3* db_;
+  std::map<const char*, UniqueStmt> prepared_;  // by the SQL text's address
   std::map<int64_t, Key> keys_;                       // every key but the roots
   std::map<int64_t, std::vector<int64_t>> children_;  // by parent, in the order calls prefer
 };
