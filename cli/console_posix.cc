@@ -17,10 +17,10 @@
 #include <string>
 
 #include "cli/console.h"
-#include "registry/key_storage_sqlite.h"
 #include "corvane/clock.h"
 #include "corvane/errors.h"
 #include "corvane/message_box.h"
+#include "registry/key_storage_sqlite.h"
 
 namespace corvane::cli {
 namespace {
@@ -121,12 +121,14 @@ bool UsableHistory(const std::string& path) {
     std::string tail(static_cast<size_t>(kHistoryBytes), '\0');
     const ssize_t got = ::pread(fd, tail.data(), tail.size(), st.st_size - kHistoryBytes);
     tail.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    const std::string kept = "_HiStOrY_V2_\n" + tail.substr(std::min(tail.size(), tail.find('\n') + 1));
+    const std::string kept =
+        "_HiStOrY_V2_\n" + tail.substr(std::min(tail.size(), tail.find('\n') + 1));
     const std::string made = path + ".new";
     ::unlink(made.c_str());
-    const int out = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    const bool written = out >= 0 && ::write(out, kept.data(), kept.size()) ==
-                                         static_cast<ssize_t>(kept.size());
+    const int out =
+        ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const bool written =
+        out >= 0 && ::write(out, kept.data(), kept.size()) == static_cast<ssize_t>(kept.size());
     if (out >= 0) ::close(out);
     if (!written || ::rename(made.c_str(), path.c_str()) != 0) {
       ::unlink(made.c_str());

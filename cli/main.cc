@@ -18,10 +18,10 @@
 
 #include "cli/console.h"
 #include "cli/json_output.h"
-#include "corvane/code_page.h"
-#include "corvane/version.h"
 #include "cli/reg_command.h"
 #include "cli/session.h"
+#include "corvane/code_page.h"
+#include "corvane/version.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ int RunShell(const std::string& file) {
 
 // `corvane reg` and its actions, which fill `reg`.
 CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
-  CLI::App* reg_app = app.add_subcommand(
-      "reg", "query, add, delete, show, export, import, dump, restore, check");
+  CLI::App* reg_app =
+      app.add_subcommand("reg", "query, add, delete, show, export, import, dump, restore, check");
   reg_app->require_subcommand(1);
   CLI::App* show = reg_app->add_subcommand("show", "show a key as a tree of subkeys and values");
   show->add_option("KEY", reg.key, "the key (default: every root)");
@@ -115,7 +115,8 @@ CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
   CLI::App* restore = reg_app->add_subcommand("restore", "replace the store with a dumped copy");
   restore->add_option("FILE", reg.file, "the copy")->required();
   reg_app->add_subcommand("check", "check the store's integrity and invariants");
-  CLI::App* query = reg_app->add_subcommand("query", "show a key's values and subkeys, or one value");
+  CLI::App* query =
+      reg_app->add_subcommand("query", "show a key's values and subkeys, or one value");
   CLI::App* add = reg_app->add_subcommand("add", "create a key, or set one value");
   CLI::App* del = reg_app->add_subcommand("delete", "delete a key with all below it, or one value");
   for (CLI::App* one : {query, add, del}) {
@@ -162,8 +163,7 @@ int main(int argc, char** argv) {
                    "arguments: \"text\" 42 42& 1.5 Empty ChrW(7) Array(\"a\",\"b\"), or a bare "
                    "word as text");
   bool call_json = false;
-  call->add_flag("--json", call_json,
-                 "print one JSON object (give it before PROGID)");
+  call->add_flag("--json", call_json, "print one JSON object (give it before PROGID)");
   call->positionals_at_end();
 
   std::string script;

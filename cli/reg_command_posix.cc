@@ -12,10 +12,10 @@
 
 #include "cli/caller.h"
 #include "cli/reg_actions_posix.h"
+#include "corvane/types.h"
 #include "regtool/reg_file.h"
 #include "regtool/regedit_view.h"
 #include "regtool/store_maintenance.h"
-#include "corvane/types.h"
 
 namespace corvane::cli {
 namespace {
@@ -76,16 +76,18 @@ void ShowKey(const std::vector<String>& path, const std::vector<registry::Stored
 // Shows the key `path` below `root` and every key below it, as they are walked.
 Result ShowTree(RegistryStore& store, Long root, const std::vector<String>& path) {
   const size_t top = path.size() + 1;  // the root's name comes first
-  return registry::WalkTree(store, root, path,
-                            [top](const std::vector<String>& spelled,
-                                  const std::vector<registry::StoredValue>& values) {
-                              ShowKey(spelled, values, top);
-                              return Result{0};
-                            });
+  return registry::WalkTree(
+      store, root, path,
+      [top](const std::vector<String>& spelled, const std::vector<registry::StoredValue>& values) {
+        ShowKey(spelled, values, top);
+        return Result{0};
+      });
 }
 
 // "-" stands for standard input (import) and standard output (export).
-bool IsStandardStream(const std::string& file) { return file == "-"; }
+bool IsStandardStream(const std::string& file) {
+  return file == "-";
+}
 std::string Named(const std::string& file, const char* stream) {
   return IsStandardStream(file) ? stream : file;
 }
@@ -159,7 +161,8 @@ int ExportAction(RegistryStore& store, const RegRequest& request) {
     return 1;
   }
   if (IsStandardStream(request.file)) {
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0) {
       std::fprintf(stderr, "corvane reg: cannot write standard output: %s\n", std::strerror(errno));
       return 1;
     }
@@ -170,7 +173,8 @@ int ExportAction(RegistryStore& store, const RegRequest& request) {
   }
   // The report goes where the file's bytes do not.
   std::fprintf(IsStandardStream(request.file) ? stderr : stdout, "exported %zu key%s to %s\n",
-               keys.size(), keys.size() == 1 ? "" : "s", Named(request.file, "standard output").c_str());
+               keys.size(), keys.size() == 1 ? "" : "s",
+               Named(request.file, "standard output").c_str());
   return 0;
 }
 
@@ -200,8 +204,8 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
     std::fprintf(stderr, "corvane reg: %s has no byte-order mark and is UTF-8: read as UTF-8\n",
                  name.c_str());
   if (!parsed) {
-    std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", name.c_str(),
-                 error.line, error.message.c_str());
+    std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", name.c_str(), error.line,
+                 error.message.c_str());
     return 1;
   }
   if (const Result r = registry::ApplyEdits(store, edits); r != 0)
@@ -214,7 +218,7 @@ int DumpAction(RegistryStore& store, const RegRequest& request) {
   if (const Result r = registry::DumpStore(store, request.file); r != 0)
     return Failed("cannot dump to " + request.file + "; " +
                       (::access(request.file.c_str(), F_OK) == 0 ? request.file + " is as it was"
-                                                                   : "nothing was written"),
+                                                                 : "nothing was written"),
                   r);
   std::printf("dumped the store to %s\n", request.file.c_str());
   return 0;
@@ -223,10 +227,10 @@ int DumpAction(RegistryStore& store, const RegRequest& request) {
 // The exit status of a restore from `request.file` that failed with `r`: the store is as it
 // was, where it was.
 int RestoreFailed(const RegRequest& request, Result r) {
-  return Failed((r == 1015 ? request.file + " is not a sound store"
-                           : "cannot restore from " + request.file) +
-                    "; the store " + ChosenPath() + " is as it was",
-                r);
+  return Failed(
+      (r == 1015 ? request.file + " is not a sound store" : "cannot restore from " + request.file) +
+          "; the store " + ChosenPath() + " is as it was",
+      r);
 }
 
 // A store that is damaged is not copied into: its file is set aside whole, and the copy takes
@@ -321,9 +325,9 @@ int RunReg(const RegRequest& request) {
   static const struct {
     const char* name;
     int (*run)(RegistryStore&, const RegRequest&);
-  } kActions[] = {{"show", ShowAction}, {"export", ExportAction},   {"import", ImportAction},
-                  {"dump", DumpAction}, {"restore", RestoreAction}, {"check", CheckAction},
-                  {"query", QueryAction}, {"add", AddAction},       {"delete", DeleteAction}};
+  } kActions[] = {{"show", ShowAction},   {"export", ExportAction},   {"import", ImportAction},
+                  {"dump", DumpAction},   {"restore", RestoreAction}, {"check", CheckAction},
+                  {"query", QueryAction}, {"add", AddAction},         {"delete", DeleteAction}};
   for (const auto& action : kActions)
     if (request.action == action.name) return action.run(store, request);
   std::fprintf(stderr, "corvane reg: unknown action %s\n", request.action.c_str());

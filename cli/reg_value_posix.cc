@@ -128,7 +128,8 @@ bool TypeNamed(const std::string& name, uint32_t* type) {
 }
 
 // The bytes of `data` as a value of `type`: text as it is (REG_MULTI_SZ's texts separated by
-// \0, none of them empty), a number in decimal or 0x hex, binary as hex digits. "" when it is not one.
+// \0, none of them empty), a number in decimal or 0x hex, binary as hex digits. "" when it is not
+// one.
 std::string Encode(uint32_t type, const std::string& data, bool* ok) {
   *ok = true;
   if (registry::IsTextType(type)) {
@@ -137,8 +138,8 @@ std::string Encode(uint32_t type, const std::string& data, bool* ok) {
       for (size_t at = 0; (at = text.find(u"\\0", at)) != String::npos;)
         text.replace(at, 2, 1, u'\0');
       // An empty text would end the list there: only the whole list may be empty.
-      *ok = text.empty() || (text.front() != 0 && text.back() != 0 &&
-                             text.find(String(2, u'\0')) == String::npos);
+      *ok = text.empty() ||
+            (text.front() != 0 && text.back() != 0 && text.find(String(2, u'\0')) == String::npos);
     }
     return registry::Utf16Bytes(
         text + (type == registry::kRegMultiSz ? String(2, u'\0') : String(1, u'\0')));
@@ -206,8 +207,8 @@ int QueryAction(RegistryStore& store, const RegRequest& request) {
     StoredValue value{rt::FromUtf8(*request.value), 0, {}};
     if (const Result r = store.QueryValueW(opened.get(), value.name, &value.type, &value.data);
         r != kSuccess)
-      return Failed((r == 2 ? "no value " : "cannot read the value ") +
-                        ValueLabel(*request.value) + " in " + key.name,
+      return Failed((r == 2 ? "no value " : "cannot read the value ") + ValueLabel(*request.value) +
+                        " in " + key.name,
                     r);
     values.push_back(std::move(value));
   } else if (const Result r = registry::ListKey(store, key.root, registry::SplitKeyPath(key.path),

@@ -53,7 +53,8 @@ String TextOf(const Value& value) {
 // memory runs out, the copy of a string inside a nested std::variant's copy constructor brings
 // libstdc++ 12 down on the unwinding path instead of throwing std::bad_alloc.
 Value CopyOf(const Value& value) {
-  if (const auto* v = std::get_if<Variant>(&value); v != nullptr && v->kind() == VariantKind::kString) {
+  if (const auto* v = std::get_if<Variant>(&value);
+      v != nullptr && v->kind() == VariantKind::kString) {
     String text = v->string();
     return Variant::OfString(std::move(text));
   }
@@ -205,9 +206,8 @@ class Reader {
     explicit Nested(Reader& reader) : reader_(reader) {
       if (++reader_.depth_ > kMaxNesting) {
         --reader_.depth_;
-        throw NestingTooDeep("ChrW( and Array( nested deeper than " +
-                             std::to_string(kMaxNesting) + " levels at column " +
-                             std::to_string(reader_.pos_ + 1));
+        throw NestingTooDeep("ChrW( and Array( nested deeper than " + std::to_string(kMaxNesting) +
+                             " levels at column " + std::to_string(reader_.pos_ + 1));
       }
     }
     ~Nested() { --reader_.depth_; }

@@ -49,8 +49,8 @@ std::optional<String> FromUtf8Strictly(std::string_view text) {
   return wide;
 }
 
-// A value name or key path: valid UTF-8 holding no NUL, which no backend keeps exactly (the platform's
-// calls would end the name there).
+// A value name or key path: valid UTF-8 holding no NUL, which no backend keeps exactly (the
+// platform's calls would end the name there).
 std::optional<String> NameFromUtf8(std::string_view name) {
   if (name.find('\0') != std::string_view::npos) return std::nullopt;
   return FromUtf8Strictly(name);

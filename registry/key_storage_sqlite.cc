@@ -162,7 +162,6 @@ const char* ClaimingVfs() {
   return g_claiming_vfs.zName;
 }
 
-
 std::string TakeClaimRefusal() {
   std::string why;
   why.swap(g_refused);
@@ -284,11 +283,13 @@ Result SqliteStorage::HasChildren(KeyId key, bool* any) {
 // A name kept under a shadow fold (two names of one key that an older store kept apart and
 // that are one name now) takes the fold of the name that calls reached, once that is gone, so
 // that each in turn can be read and deleted by its name. The first made or set goes first.
-namespace {
-std::pair<std::string, std::string> ShadowsOf(const std::string& fold) {
-  return {fold + '\xFF', fold + "\xFF\xFF"};  // every shadow fold lies in between
+// `promote` binds the fold as ?1, the owner (key or parent) as ?2, and the range that every
+// shadow of the fold lies in as ?3 and ?4.
+Result SqliteStorage::PromoteShadow(const char* promote, int64_t owner, const std::string& fold) {
+  Statement update(*this, promote);
+  update.Bind(1, fold).Bind(2, owner).Bind(3, fold + '\xFF').Bind(4, fold + "\xFF\xFF");
+  return update.Run();
 }
-}  // namespace
 
 Result SqliteStorage::DeleteKey(KeyId key) {
   // The key's values go with it (the schema's keys_take_values).
@@ -300,12 +301,10 @@ Result SqliteStorage::DeleteKey(KeyId key) {
   const std::string fold = remove.Blob(1);
   if ((rc = remove.Step()) != SQLITE_DONE) return Failed(rc);
   if (fold.find('\xFF') != std::string::npos) return kSuccess;
-  const auto [from, to] = ShadowsOf(fold);
-  Statement promote(*this,
-                    "UPDATE keys SET fold = ?1 WHERE id = (SELECT id FROM keys WHERE parent = ?2"
-                    " AND fold >= ?3 AND fold < ?4 ORDER BY id LIMIT 1)");
-  promote.Bind(1, fold).Bind(2, parent).Bind(3, from).Bind(4, to);
-  return promote.Run();
+  return PromoteShadow(
+      "UPDATE keys SET fold = ?1 WHERE id = (SELECT id FROM keys WHERE parent = ?2"
+      " AND fold >= ?3 AND fold < ?4 ORDER BY id LIMIT 1)",
+      parent, fold);
 }
 
 Result SqliteStorage::ReadValue(KeyId key, StringView name, StoredValue* value) {
@@ -340,12 +339,10 @@ Result SqliteStorage::DeleteValue(KeyId key, StringView name) {
   remove.Bind(1, key).Bind(2, fold);
   if (const Result r = remove.Run(); r != kSuccess) return r;
   if (sqlite3_changes(db_.get()) != 1) return kFileNotFound;
-  const auto [from, to] = ShadowsOf(fold);
-  Statement promote(*this,
-                    "UPDATE vals SET fold = ?1 WHERE key = ?2 AND fold = (SELECT fold FROM vals"
-                    " WHERE key = ?2 AND fold >= ?3 AND fold < ?4 ORDER BY seq LIMIT 1)");
-  promote.Bind(1, fold).Bind(2, key).Bind(3, from).Bind(4, to);
-  return promote.Run();
+  return PromoteShadow(
+      "UPDATE vals SET fold = ?1 WHERE key = ?2 AND fold = (SELECT fold FROM vals"
+      " WHERE key = ?2 AND fold >= ?3 AND fold < ?4 ORDER BY seq LIMIT 1)",
+      key, fold);
 }
 
 Result SqliteStorage::ListChildren(KeyId key, std::vector<Child>* children) {
@@ -432,7 +429,8 @@ int SqliteStorage::OnBusy(void* self, int count) {
   const auto now = std::chrono::steady_clock::now();
   if (now >= storage->deadline_) return 0;
   const auto step = std::chrono::milliseconds(std::min(1 << std::min(count, 5), 20));
-  std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(step, storage->deadline_ - now));
+  std::this_thread::sleep_for(
+      std::min<std::chrono::steady_clock::duration>(step, storage->deadline_ - now));
   return 1;
 }
 
@@ -486,8 +484,9 @@ std::string UriPath(const std::string& path) {
 // symbolic link.
 Result SqliteStorage::Connect() {
   const size_t slash = path_.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path_.substr(0, slash);
   if (const std::string why = WhoElseCanReach(path_, folder); !why.empty())
     return Refuse(kAccessDenied, why.c_str());
   // A new file is made private first; SQLite then takes it as an empty database.
@@ -506,10 +505,10 @@ Result SqliteStorage::OpenConnection(bool immutable) {
   if (read_only_) {
     const std::string uri =
         "file:" + UriPath(path_) + (immutable ? "?mode=ro&immutable=1" : "?mode=ro");
-    rc = sqlite3_open_v2(uri.c_str(), db_.put(),
-                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX |
-                             SQLITE_OPEN_NOFOLLOW,
-                         ClaimingVfs());
+    rc = sqlite3_open_v2(
+        uri.c_str(), db_.put(),
+        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,
+        ClaimingVfs());
   } else {
     rc = sqlite3_open_v2(path_.c_str(), db_.put(),
                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,

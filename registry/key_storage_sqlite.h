@@ -5,11 +5,11 @@
 // writer waits for another within the call's deadline. A store whose file or folder cannot be
 // written is read as it is, and every write answers 5. A file is a store when it carries the
 // store's mark (application_id); any other database is refused and left untouched. Opening a
-// store that is set up reads it and writes nothing; a new file is set up by its first call. Opening does not scan the file:
-// damage is found where a call meets it (1015, said once on standard error).
-// Names and text are kept as UTF-8, text data as UTF-16LE blobs. A file that cannot be opened,
-// is read-only or is damaged gives a storage whose health is its error result (1016, 5, 1015),
-// says once on standard error which file and why, and is never written.
+// store that is set up reads it and writes nothing; a new file is set up by its first call. Opening
+// does not scan the file: damage is found where a call meets it (1015, said once on standard
+// error). Names and text are kept as UTF-8, text data as UTF-16LE blobs. A file that cannot be
+// opened, is read-only or is damaged gives a storage whose health is its error result (1016, 5,
+// 1015), says once on standard error which file and why, and is never written.
 #pragma once
 
 #include <map>
@@ -103,6 +103,7 @@ class SqliteStorage final : public KeyStorage {
   Result Failed(int rc);
   bool TakeRefusal();
   Result RunGuarded(Statement& insert);
+  Result PromoteShadow(const char* promote, int64_t owner, const std::string& fold);
   int Exec(const char* sql);
   template <class Call, class Reset>
   int WithRetries(const char* sql, Call call, Reset reset);
@@ -116,7 +117,7 @@ class SqliteStorage final : public KeyStorage {
   bool read_only_ = false;    // the file or its folder cannot be written: reads only
   Result write_refusal_ = kAccessDenied;  // what a write answers while reads only
   bool said_damaged_ = false;
-  Deadline deadline_;         // the current call's
+  Deadline deadline_;  // the current call's
 };
 
 }  // namespace corvane::registry

@@ -36,8 +36,8 @@ std::string OldFold(const std::string& name) {
       c = static_cast<char16_t>(c - 0x20);
     } else if (c == 0xFF) {
       c = 0x178;
-    } else if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 &&
-               c != 0x149 && c % 2 == 1) {
+    } else if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+               c % 2 == 1) {
       c = static_cast<char16_t>(c - 1);
     }
   }
@@ -84,8 +84,8 @@ class Upgrade {
         continue;
       }
       // Out of the way of the names there (a fold that no name or shadow takes) until Refold.
-      if (const int rc = Run("UPDATE keys SET parent = ?1, fold = x'FEFF' || id WHERE id = ?2",
-                             {into, id});
+      if (const int rc =
+              Run("UPDATE keys SET parent = ?1, fold = x'FEFF' || id WHERE id = ?2", {into, id});
           rc != SQLITE_DONE)
         return rc;
       keys_[id].parent = into;
@@ -126,9 +126,8 @@ class Upgrade {
           pairs.emplace_back(id, found->second);
       }
     }
-    std::sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
-      return Depth(a.first) < Depth(b.first);
-    });
+    std::sort(pairs.begin(), pairs.end(),
+              [&](const auto& a, const auto& b) { return Depth(a.first) < Depth(b.first); });
     for (const auto& [shadowed, reached] : pairs) {
       if (keys_.count(shadowed) == 0 || keys_.count(reached) == 0 ||
           keys_[shadowed].parent != keys_[reached].parent)
@@ -159,8 +158,9 @@ class Upgrade {
     }
     for (int pass = 0; pass < 2; ++pass)
       for (const auto& [id, fold] : keys)
-        if (const int rc = pass == 0 ? Run("UPDATE keys SET fold = x'FEFF' || id WHERE id = ?1", {id})
-                                     : Run("UPDATE keys SET fold = ?1 WHERE id = ?2", {id}, nullptr, &fold);
+        if (const int rc =
+                pass == 0 ? Run("UPDATE keys SET fold = x'FEFF' || id WHERE id = ?1", {id})
+                          : Run("UPDATE keys SET fold = ?1 WHERE id = ?2", {id}, nullptr, &fold);
             rc != SQLITE_DONE)
           return rc;
     UniqueStmt stmt;
@@ -181,11 +181,11 @@ class Upgrade {
     if (rc != SQLITE_DONE && rc != SQLITE_OK) return rc;
     for (int pass = 0; pass < 2; ++pass)
       for (const auto& [place, fold] : values)
-        if (const int r =
-                pass == 0 ? Run("UPDATE vals SET fold = x'FEFF' || key || '.' || seq"
-                                " WHERE key = ?1 AND seq = ?2", {place.first, place.second})
-                          : Run("UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3",
-                                {place.first, place.second}, nullptr, &fold);
+        if (const int r = pass == 0 ? Run("UPDATE vals SET fold = x'FEFF' || key || '.' || seq"
+                                          " WHERE key = ?1 AND seq = ?2",
+                                          {place.first, place.second})
+                                    : Run("UPDATE vals SET fold = ?1 WHERE key = ?2 AND seq = ?3",
+                                          {place.first, place.second}, nullptr, &fold);
             r != SQLITE_DONE)
           return r;
     return SQLITE_OK;
@@ -215,7 +215,8 @@ class Upgrade {
   int Run(const char* sql, std::initializer_list<int64_t> numbers, int64_t* first = nullptr,
           const std::string* text = nullptr) {
     UniqueStmt& stmt = prepared_[sql];  // each prepared once: the upgrade runs them per name
-    int rc = stmt ? sqlite3_reset(stmt.get()) : sqlite3_prepare_v2(db_, sql, -1, stmt.put(), nullptr);
+    int rc =
+        stmt ? sqlite3_reset(stmt.get()) : sqlite3_prepare_v2(db_, sql, -1, stmt.put(), nullptr);
     if (rc != SQLITE_OK) return rc;
     int i = 1;
     if (text != nullptr)
@@ -229,7 +230,7 @@ class Upgrade {
   }
 
   sqlite3* db_;
-  std::map<const char*, UniqueStmt> prepared_;  // by the SQL text's address
+  std::map<const char*, UniqueStmt> prepared_;        // by the SQL text's address
   std::map<int64_t, Key> keys_;                       // every key but the roots
   std::map<int64_t, std::vector<int64_t>> children_;  // by parent, in the order calls prefer
 };

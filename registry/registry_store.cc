@@ -26,7 +26,8 @@ String FromAnsiText(const char* text) {
 std::string StoredText(const uint8_t* data, uint32_t count) {
   uint32_t used = count;
   if (count > 0 && data[count - 1] != 0 && data[count] == 0) ++used;
-  return Utf16Bytes(rt::FromAnsiAsSystem(std::string_view(reinterpret_cast<const char*>(data), used)));
+  return Utf16Bytes(
+      rt::FromAnsiAsSystem(std::string_view(reinterpret_cast<const char*>(data), used)));
 }
 
 }  // namespace
@@ -217,8 +218,8 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
     if (r == kFileNotFound && data == nullptr && count != nullptr) *count = 0;
     return r;
   }
-  const std::string bytes =
-      IsTextType(value.type) ? rt::ToAnsiAsSystem(FromUtf16Bytes(value.data)) : std::move(value.data);
+  const std::string bytes = IsTextType(value.type) ? rt::ToAnsiAsSystem(FromUtf16Bytes(value.data))
+                                                   : std::move(value.data);
   const auto size = static_cast<uint32_t>(bytes.size());
   // The count is read before the type is written: one variable may serve as both.
   const uint32_t room = count != nullptr ? *count : 0;
@@ -238,8 +239,7 @@ Result RegistryStore::QueryValueEx(Long key, const char* name, uint32_t* reserve
   return kSuccess;
 }
 
-Result RegistryStore::QueryValueW(Long key, const String& name, uint32_t* type,
-                                  std::string* data) {
+Result RegistryStore::QueryValueW(Long key, const String& name, uint32_t* type, std::string* data) {
   return ReadKey(key, [&](KeyId id) -> Result {
     StoredValue value;
     if (const Result r = storage_->ReadValue(id, name, &value); r != kSuccess) return r;
@@ -254,7 +254,8 @@ Result RegistryStore::SubkeysW(Long key, std::vector<String>* names) {
     std::vector<Child> children;
     if (id == 0) return kSuccess;  // a view not made yet holds nothing
     if (const Result r = storage_->ListChildren(id, &children); r != kSuccess) return r;
-    for (Child& child : children) names->push_back(std::move(child.name));
+    for (Child& child : children)
+      names->push_back(std::move(child.name));
     return kSuccess;
   });
 }
@@ -264,7 +265,8 @@ Result RegistryStore::ValuesW(Long key, std::vector<std::pair<String, uint32_t>>
     std::vector<StoredValue> stored;
     if (id == 0) return kSuccess;
     if (const Result r = storage_->ListValues(id, &stored); r != kSuccess) return r;
-    for (StoredValue& value : stored) values->emplace_back(std::move(value.name), value.type);
+    for (StoredValue& value : stored)
+      values->emplace_back(std::move(value.name), value.type);
     return kSuccess;
   });
 }
@@ -363,7 +365,8 @@ Result RegistryStore::Remove(Result ready, Long key, const String& subkey, bool 
     for (size_t i = 0; has_children && i < order.size(); ++i) {
       std::vector<Child> children;
       if (const Result r = storage_->ListChildren(order[i], &children); r != kSuccess) return r;
-      for (const Child& child : children) order.push_back(child.id);
+      for (const Child& child : children)
+        order.push_back(child.id);
     }
     for (auto it = order.rbegin(); it != order.rend(); ++it)
       if (const Result r = storage_->DeleteKey(*it); r != kSuccess) return r;
@@ -454,7 +457,8 @@ Result RegistryStore::Walk(KeyId from, const std::vector<String>& path, KeyId* f
 }
 
 // The key that the root `root` stands for: its own, or its view's, found once and then kept
-// while it is there (0 while a view is not made yet). HKEY_CLASSES_ROOT stands for the machine's classes.
+// while it is there (0 while a view is not made yet). HKEY_CLASSES_ROOT stands for the machine's
+// classes.
 Result RegistryStore::ViewKey(Long root, KeyId* key) {
   const View* view = root == kUserClasses ? &UserClassesView() : ViewOf(root);
   if (view == nullptr) {
@@ -492,8 +496,7 @@ Result RegistryStore::MakeView(Long root, KeyId* key) {
 KeyId RegistryStore::StartOf(const Target& target, const std::vector<String>& path) {
   if (!target.root || target.handle != kClassesRoot || path.empty()) return target.id;
   KeyId user = 0, found = 0;
-  if (ViewKey(kUserClasses, &user) == kSuccess && user != 0 &&
-      Walk(user, path, &found) == kSuccess)
+  if (ViewKey(kUserClasses, &user) == kSuccess && user != 0 && Walk(user, path, &found) == kSuccess)
     return user;
   return target.id;
 }

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "registry/key_storage_sqlite.h"
 #include "corvane/store.h"
+#include "registry/key_storage_sqlite.h"
 #include "registry/registry_store.h"
 
 namespace corvane::registry {

@@ -117,7 +117,8 @@ Long DwordOfData(std::string_view data) {
 
 std::string LittleEndianData(uint64_t value, size_t size) {
   std::string bytes;
-  for (size_t i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+  for (size_t i = 0; i < size; ++i)
+    bytes.push_back(static_cast<char>(value >> (8 * i)));
   return bytes;
 }
 
@@ -132,7 +133,8 @@ std::vector<String> TextsOf(uint32_t type, std::string_view data) {
   String all = FromUtf16Bytes(data);
   if (data.size() % 2 != 0)  // a last byte that is half a unit is kept as a unit of its own
     all.push_back(static_cast<unsigned char>(data.back()));
-  while (!all.empty() && all.back() == 0) all.pop_back();
+  while (!all.empty() && all.back() == 0)
+    all.pop_back();
   if (type != kRegMultiSz) return {all};
   std::vector<String> texts;  // none for empty data
   for (size_t start = 0; start < all.size();) {

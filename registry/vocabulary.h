@@ -57,8 +57,8 @@ const Root* RootByAnyName(StringView name);
 //                           HKEY_LOCAL_MACHINE\Software\Classes.
 // Only HKEY_LOCAL_MACHINE and HKEY_USERS hold trees of their own.
 struct View {
-  Long base;                  // kLocalMachine or kUsers
-  std::vector<String> path;   // the key below it
+  Long base;                 // kLocalMachine or kUsers
+  std::vector<String> path;  // the key below it
 };
 // The view that `root` is (for HKEY_CLASSES_ROOT the machine's classes); null for a root that
 // is not a view.

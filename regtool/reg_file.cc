@@ -64,9 +64,10 @@ bool IsUtf8(std::string_view bytes, bool* past) {
       ++i;
       continue;
     }
-    const size_t trail = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
-                       : lead >= 0xF0 && lead <= 0xF4                   ? 3
-                                                                        : 0;
+    const size_t trail = lead >= 0xC2 && lead <= 0xDF   ? 1
+                         : lead >= 0xE0 && lead <= 0xEF ? 2
+                         : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                        : 0;
     if (trail == 0 || i + trail >= bytes.size()) return false;
     uint32_t code = lead & (0x3F >> trail);
     for (size_t k = 1; k <= trail; ++k) {
@@ -112,7 +113,8 @@ class LineSource {
       if (!utf16) {
         at = buffer_.find('\n', start_ + scanned);
       } else {
-        for (size_t i = start_ + scanned / 2 * 2; at == std::string::npos && i + 1 < buffer_.size(); i += 2)
+        for (size_t i = start_ + scanned / 2 * 2; at == std::string::npos && i + 1 < buffer_.size();
+             i += 2)
           if (buffer_[i] == '\n' && buffer_[i + 1] == 0) at = i;
       }
       if (at != std::string::npos) {
@@ -434,7 +436,7 @@ class Reader {
   LineSource& source_;
   Encoding encoding_;
   String line_text_;  // the current line
-  bool odd_ = false;   // a UTF-16 line of an odd number of bytes, which only the last may be
+  bool odd_ = false;  // a UTF-16 line of an odd number of bytes, which only the last may be
   int line_ = 0;
   RegFormat format_ = RegFormat::kVersion5;
   std::vector<KeyEdit>* edits_;

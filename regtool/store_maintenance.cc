@@ -90,7 +90,7 @@ Result ApplyOne(KeyStorage& storage, const KeyEdit& edit, FoundKey* last) {
     *last = found == kSuccess ? FoundKey{&edit.path.names(), edit.root, key} : FoundKey{};
   }
   if (edit.kind == KeyEdit::Kind::kDeleteTree) *last = FoundKey{};  // the tree goes
-  if (found == kFileNotFound) return kSuccess;  // nothing to delete
+  if (found == kFileNotFound) return kSuccess;                      // nothing to delete
   if (found != kSuccess) return found;
   switch (edit.kind) {
     case KeyEdit::Kind::kCreateKey:

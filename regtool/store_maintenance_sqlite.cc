@@ -9,9 +9,9 @@
 #include <cstring>
 #include <functional>
 
+#include "corvane/types.h"
 #include "registry/key_storage_sqlite.h"
 #include "regtool/store_maintenance.h"
-#include "corvane/types.h"
 
 namespace corvane::registry {
 namespace {
@@ -74,8 +74,8 @@ std::string ViewKeys(sqlite3* db) {
   sqlite3_prepare_v2(db, "SELECT id FROM keys WHERE parent = ? AND fold = ?", -1, find.put(),
                      nullptr);
   std::string ids = "0";
-  for (const View* view : {ViewOf(kCurrentUser), ViewOf(kCurrentConfig), ViewOf(kClassesRoot),
-                           &UserClassesView()}) {
+  for (const View* view :
+       {ViewOf(kCurrentUser), ViewOf(kCurrentConfig), ViewOf(kClassesRoot), &UserClassesView()}) {
     int64_t id = RootKey(*RootByHandle(view->base));
     for (const String& name : view->path) {
       const std::string fold = rt::ToUtf8(Fold(name));
@@ -95,9 +95,12 @@ std::string ViewKeys(sqlite3* db) {
 void CheckDepth(sqlite3* db, StoreReport& report) {
   const std::string sql =
       "WITH RECURSIVE reach(id, depth) AS (SELECT id, 0 FROM keys WHERE parent = 0 UNION ALL"
-      " SELECT k.id, CASE WHEN k.id IN (" + ViewKeys(db) + ") THEN 0 ELSE r.depth + 1 END"
+      " SELECT k.id, CASE WHEN k.id IN (" +
+      ViewKeys(db) +
+      ") THEN 0 ELSE r.depth + 1 END"
       " FROM keys k JOIN reach r ON k.parent = r.id)"
-      " SELECT COUNT(*) FROM reach WHERE depth > " + std::to_string(kMaxDepth);
+      " SELECT COUNT(*) FROM reach WHERE depth > " +
+      std::to_string(kMaxDepth);
   if (const long long n = Count(db, sql.c_str()); n != 0)
     report.problems.push_back(std::to_string(n) + " keys deeper than 512 levels");
 }
@@ -153,21 +156,22 @@ void CheckFolds(sqlite3* db, bool keys, StoreReport& report) {
     sqlite3_bind_text(twin.get(), 2, folded.data(), static_cast<int>(folded.size()),
                       SQLITE_TRANSIENT);
     const bool found = sqlite3_step(twin.get()) == SQLITE_ROW;
-    const auto* reached = found ? reinterpret_cast<const char*>(sqlite3_column_text(twin.get(), 0))
-                                : nullptr;
+    const auto* reached =
+        found ? reinterpret_cast<const char*>(sqlite3_column_text(twin.get(), 0)) : nullptr;
     const std::string other = reached != nullptr ? reached : "";
     sqlite3_reset(twin.get());
     const std::string key = KeyPath(db, owner);
-    const std::string remove =
-        keys ? "corvane reg delete '" + key + "\\" + other + "'"
-             : "corvane reg delete '" + key + "' --value '" + other + "'";
-    report.notes.push_back(
-        key + ": the " + (keys ? "subkeys \"" : "values \"") + other + "\" and \"" + name +
-        "\" are one name now; calls reach \"" + other + "\". Both are in `corvane reg export '" +
-        key + "' FILE` (\"" + other + "\" last, so that importing the file as it is keeps what"
-        " calls reach). To keep both, rename \"" + name + "\" in that file, add a line [-" + key +
-        "] before the key's first section, and import the file; or, once \"" + other +
-        "\" is no longer wanted, `" + remove + "` and \"" + name + "\" takes its place.");
+    const std::string remove = keys ? "corvane reg delete '" + key + "\\" + other + "'"
+                                    : "corvane reg delete '" + key + "' --value '" + other + "'";
+    report.notes.push_back(key + ": the " + (keys ? "subkeys \"" : "values \"") + other +
+                           "\" and \"" + name + "\" are one name now; calls reach \"" + other +
+                           "\". Both are in `corvane reg export '" + key + "' FILE` (\"" + other +
+                           "\" last, so that importing the file as it is keeps what"
+                           " calls reach). To keep both, rename \"" +
+                           name + "\" in that file, add a line [-" + key +
+                           "] before the key's first section, and import the file; or, once \"" +
+                           other + "\" is no longer wanted, `" + remove + "` and \"" + name +
+                           "\" takes its place.");
   }
   if (wrong != 0)
     report.problems.push_back(std::to_string(wrong) + " " + table +
@@ -225,8 +229,8 @@ Result OpenSoundCopy(const std::string& file, UniqueDb* source) {
 // when it cannot be made.
 std::string NewFileBeside(const std::string& file) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = file + ".new-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(attempt);
+    const std::string name =
+        file + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
     const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       ::close(fd);
@@ -259,8 +263,9 @@ bool PutInPlace(const std::string& made, const std::string& file) {
     return false;
   }
   const size_t slash = file.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : file.substr(0, slash);
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);

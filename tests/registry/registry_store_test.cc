@@ -338,7 +338,8 @@ TEST(RegistryStore, NoValueOutlivesItsKey) {
     const char* sql;
     bool refused;
   } rows[] = {
-      {"INSERT INTO vals(key, name, fold, type, data, seq) VALUES(99999, 'v', 'V', 1, x'', 1)", true},
+      {"INSERT INTO vals(key, name, fold, type, data, seq) VALUES(99999, 'v', 'V', 1, x'', 1)",
+       true},
       {"INSERT INTO keys(parent, name, fold) VALUES(99999, 'k', 'K')", true},
       {"UPDATE vals SET key = 99999", true},
       {"DELETE FROM keys WHERE id = 4", true},  // HKEY_USERS, which holds HKEY_CURRENT_USER
@@ -536,7 +537,8 @@ TEST(RegistryStore, ViewsAreTheKeysTheyStandFor) {
       {kCurrentConfig, "Software\\Y", kLocalMachine,
        "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Y"},
       // In both: the user's key is the one HKEY_CLASSES_ROOT reads, and writes through.
-      {kLocalMachine, "Software\\Classes\\Corvane.D", kLocalMachine, "Software\\Classes\\Corvane.D"},
+      {kLocalMachine, "Software\\Classes\\Corvane.D", kLocalMachine,
+       "Software\\Classes\\Corvane.D"},
       {kCurrentUser, "Software\\Classes\\Corvane.D", kClassesRoot, "Corvane.D"},
   };
   for (const auto& row : kRows) {

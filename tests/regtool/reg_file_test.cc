@@ -123,15 +123,17 @@ TEST(RegFile, AFileWithoutAMarkIsReadAsUtf8WhereItIsUtf8) {
     bool as_utf8;
   } rows[] = {
       {"Windows Registry Editor Version 5.00", "caf\xC3\xA9", u"caf\u00E9", true},
-      {"REGEDIT4", "caf\xC3\xA9", u"caf\u00C3\u00A9", false},              // the code page's
-      {"Windows Registry Editor Version 5.00", "caf\xE9", u"caf\u00E9", false},   // not UTF-8
-      {"Windows Registry Editor Version 5.00", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC", false},  // a surrogate
+      {"REGEDIT4", "caf\xC3\xA9", u"caf\u00C3\u00A9", false},                    // the code page's
+      {"Windows Registry Editor Version 5.00", "caf\xE9", u"caf\u00E9", false},  // not UTF-8
+      {"Windows Registry Editor Version 5.00", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC",
+       false},  // a surrogate
   };
   for (const auto& row : rows) {
     std::vector<KeyEdit> edits;
     RegFileError error;
     bool as_utf8 = !row.as_utf8;
-    const std::string file = std::string(row.header) + "\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"" + row.data + "\"\r\n";
+    const std::string file = std::string(row.header) +
+                             "\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"" + row.data + "\"\r\n";
     ASSERT_TRUE(ParseRegFile(file, &edits, &error, &as_utf8)) << error.message;
     EXPECT_EQ(as_utf8, row.as_utf8) << row.data;
     EXPECT_EQ(edits.back().value.data, Utf16(row.read) + Bytes({0, 0})) << row.data;
@@ -162,20 +164,26 @@ TEST(RegFile, MalformedFilesAreRefusedWithTheirLine) {
       {head + "[HKEY_CURRENT_USER\\T\n", 4, "closing ]"},
       {head + "junk\n", 4, "neither"},
       // Names the store could not keep exactly, and the registry's limits.
-      {head + "[HKEY_CURRENT_USER\\a" + std::string(1, '\0') + "b]\n", 4, "a key name holding a NUL"},
-      {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n\"x" +
-                          String(1, u'\xD800') + u"\"=\"v\"\r\n"),
+      {head + "[HKEY_CURRENT_USER\\a" + std::string(1, '\0') + "b]\n", 4,
+       "a key name holding a NUL"},
+      {"\xFF\xFE" +
+           Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n\"x" +
+                 String(1, u'\xD800') + u"\"=\"v\"\r\n"),
        4, "a value name holding a NUL character or a lone surrogate"},
       {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\x" +
                           String(1, u'\xDC00') + u"]\r\n"),
        3, "a key name holding a NUL character or a lone surrogate"},
       {head + "[HKEY_CURRENT_USER\\" + std::string(257, 'k') + "]\n", 4, "longer than 256"},
       {head + "\"" + std::string(16384, 'v') + "\"=\"x\"\n", 4, "longer than 16383"},
-      {head + "[HKEY_CURRENT_USER" + [] {
-         std::string deep;
-         for (int i = 0; i < 513; ++i) deep += "\\d";
-         return deep;
-       }() + "]\n", 4, "deeper than 512"},
+      {head + "[HKEY_CURRENT_USER" +
+           [] {
+             std::string deep;
+             for (int i = 0; i < 513; ++i)
+               deep += "\\d";
+             return deep;
+           }() +
+           "]\n",
+       4, "deeper than 512"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.file);
@@ -274,14 +282,16 @@ TEST(RegFile, AnOlderStoreIsSetRightLosingNoReach) {
       // Version 3: the same moved without merging, a moved key of one name shadowed whole, and
       // a value shadowed twice.
       "INSERT INTO keys(id, parent, name, fold) VALUES"
-      " (10, 3, 'Fold', 'FOLD'), (11, 10, 'Ключ', 'КЛЮЧ'), (12, 10, 'ключ', 'КЛЮЧ' || x'FF' || '12'),"
+      " (10, 3, 'Fold', 'FOLD'), (11, 10, 'Ключ', 'КЛЮЧ'), (12, 10, 'ключ', 'КЛЮЧ' || x'FF' || "
+      "'12'),"
       " (13, 4, '$SID', '$SID'), (14, 13, 'Software', 'SOFTWARE'), (15, 14, 'App', 'APP'),"
       " (16, 13, 'Software', 'SOFTWARE' || x'FF' || '16'), (17, 16, 'App', 'APP'),"
       " (18, 13, 'Legacy', 'LEGACY'), (20, 3, 'Software', 'SOFTWARE'),"
       " (21, 20, 'Classes', 'CLASSES'), (22, 21, '.txt', '.TXT'),"
       " (19, 21, '.txt', '.TXT' || x'FF' || '19'), (23, 21, 'Corvane.Old', 'CORVANE.OLD');"
       "INSERT INTO vals(key, name, fold, type, data, seq) VALUES"
-      " (11, 'Łódź', 'ŁÓDŹ', 4, x'01000000', 1), (11, 'łódź', 'ŁÓDŹ' || x'FF' || '2', 4, x'02000000', 2),"
+      " (11, 'Łódź', 'ŁÓDŹ', 4, x'01000000', 1), (11, 'łódź', 'ŁÓDŹ' || x'FF' || '2', 4, "
+      "x'02000000', 2),"
       " (12, 'x', 'X', 4, x'03000000', 1), (15, 'b', 'B', 4, x'04000000', 1),"
       " (15, 'shared', 'SHARED', 4, x'05000000', 2), (17, 'a', 'A', 4, x'06000000', 1),"
       " (17, 'shared', 'SHARED', 4, x'07000000', 2), (13, 'ŁÓDŹ', 'ŁÓDŹ', 4, x'0A000000', 1),"
@@ -296,11 +306,16 @@ TEST(RegFile, AnOlderStoreIsSetRightLosingNoReach) {
     String path, name;
     int64_t data;
   } kReach[] = {
-      {kLocalMachine, u"Fold\\Ключ", u"Łódź", 1},   {kLocalMachine, u"Fold\\ключ", u"łódź", 1},
-      {kCurrentUser, u"Software\\App", u"a", 6},    {kCurrentUser, u"Software\\App", u"b", 4},
-      {kUsers, user + u"\\Software\\App", u"a", 6}, {kCurrentUser, u"Software\\App", u"shared", 5},
-      {kCurrentUser, u"", u"łódź", 10},             {kUsers, user, u"ŁÓDŹ", 10},
-      {kClassesRoot, u".txt", u"ct", 11},           {kClassesRoot, u".TXT", u"mt", 12},
+      {kLocalMachine, u"Fold\\Ключ", u"Łódź", 1},
+      {kLocalMachine, u"Fold\\ключ", u"łódź", 1},
+      {kCurrentUser, u"Software\\App", u"a", 6},
+      {kCurrentUser, u"Software\\App", u"b", 4},
+      {kUsers, user + u"\\Software\\App", u"a", 6},
+      {kCurrentUser, u"Software\\App", u"shared", 5},
+      {kCurrentUser, u"", u"łódź", 10},
+      {kUsers, user, u"ŁÓDŹ", 10},
+      {kClassesRoot, u".txt", u"ct", 11},
+      {kClassesRoot, u".TXT", u"mt", 12},
       {kLocalMachine, u"Software\\Classes\\.txt", u"ct", 11},
   };
   for (const char* older : kOlder) {
