@@ -184,12 +184,14 @@ void PrintQuery(const NamedKey& key, const std::vector<StoredValue>& values,
   }
   std::printf("%s\n", Printable(key.name).c_str());
   for (const StoredValue& value : values)
-    std::printf("    %s    %s    %s\n", Printable(ValueLabel(rt::ToUtf8(value.name))).c_str(),
+    std::printf("    %s    %s    %s\n",
+                Printable(ValueLabel(registry::ShownName(value.name))).c_str(),
                 registry::TypeName(value.type).c_str(), Printable(QueryData(value)).c_str());
   if (subkeys == nullptr) return;
   if (!subkeys->empty()) std::printf("\n");
   for (const String& name : *subkeys)
-    std::printf("%s\\%s\n", Printable(key.name).c_str(), Printable(rt::ToUtf8(name)).c_str());
+    std::printf("%s\\%s\n", Printable(key.name).c_str(),
+                Printable(registry::ShownName(name)).c_str());
 }
 
 }  // namespace

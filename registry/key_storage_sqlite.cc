@@ -94,7 +94,7 @@ bool IsBusy(int rc) {
 }
 
 std::string FoldedUtf8(StringView name) {
-  return rt::ToUtf8(Fold(name));
+  return StoredUtf8(Fold(name));
 }
 
 }  // namespace
@@ -219,7 +219,7 @@ class SqliteStorage::Statement {
   String Text(int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     if (text == nullptr) return String();
-    return rt::FromUtf8(
+    return FromStoredUtf8(
         std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))));
   }
   std::string Blob(int column) {

@@ -2,6 +2,7 @@
 #include "registry/vocabulary.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "runtime/utf16.h"
@@ -172,6 +173,60 @@ bool IsKeepableName(StringView name) {
       return false;
   }
   return true;
+}
+
+namespace {
+
+bool IsEscapedByte(StringView name, size_t i) {
+  return name[i] >= 0xDC80 && name[i] <= 0xDCFF && !(i > 0 && rt::SurrogatePairAt(name, i - 1));
+}
+
+// `name` in UTF-8, each escaped byte as `byte(unit)`.
+template <class Byte>
+std::string Utf8With(StringView name, Byte byte) {
+  std::string out;
+  size_t start = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (!IsEscapedByte(name, i)) continue;
+    out += rt::ToUtf8(name.substr(start, i - start)) + byte(name[i]);
+    start = i + 1;
+  }
+  return out + rt::ToUtf8(name.substr(start));
+}
+
+}  // namespace
+
+String FromStoredUtf8(std::string_view utf8) {
+  String whole = rt::FromUtf8(utf8);
+  if (rt::ToUtf8(whole) == utf8) return whole;
+  String out;
+  for (size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    const std::string_view sequence = utf8.substr(i, length);
+    const String unit = rt::FromUtf8(sequence);
+    if (lead >= 0x80 && (sequence.size() < length || rt::ToUtf8(unit) != sequence)) {
+      out.push_back(static_cast<char16_t>(0xDC00 | lead));
+      ++i;
+      continue;
+    }
+    out += unit;
+    i += length;
+  }
+  return out;
+}
+
+std::string StoredUtf8(StringView name) {
+  return Utf8With(name,
+                  [](char16_t unit) { return std::string(1, static_cast<char>(unit & 0xFF)); });
+}
+
+std::string ShownName(StringView name) {
+  return Utf8With(name, [](char16_t unit) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", unit & 0xFF);
+    return std::string(hex);
+  });
 }
 
 }  // namespace corvane::registry

@@ -91,6 +91,15 @@ inline constexpr uint32_t kMaxData = 32u << 20;
 // pair (neither survives the store's UTF-8).
 bool IsKeepableName(StringView name);
 
+// Names as a store's file keeps them, in UTF-8. A name in a file that is not UTF-8 (another
+// program's) keeps each byte of a broken sequence as the unit U+DC00 + the byte, which no kept
+// name holds (IsKeepableName refuses it), so that it can be shown as \xNN (ShownName) and
+// looked up again: StoredUtf8 turns those units back into the bytes.
+String FromStoredUtf8(std::string_view utf8);
+std::string StoredUtf8(StringView name);
+// A name as the tool shows it: UTF-8, with such a byte as \xNN.
+std::string ShownName(StringView name);
+
 // The types whose data is text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ).
 inline bool IsTextType(uint32_t type) {
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;

@@ -124,6 +124,10 @@ cmd='"$tool" --store "$o" reg delete "HKCU\\Software\\P" --value Ωmega &&
      "$tool" --store "$o" reg delete "HKCU\\Software\\P" --value ωmega'
 row "reg delete: the one reached, then the other of its name" 0 "ωmega    REG_DWORD    0x2" \
   '"$tool" --store "$o" reg query "HKCU\\Software\\P" --json | grep -q "\"values\": \[\]"'
+sqlite3 "$o" "INSERT INTO vals(key, name, fold, type, data, seq) SELECT id, CAST(x'61FF62' AS TEXT),
+  CAST(x'41FF42' AS TEXT), 4, x'02000000', 9 FROM keys WHERE name = 'P';"
+cmd='"$tool" --store "$o" reg query "HKCU\\Software\\P"'
+row "reg query: a name that is not UTF-8, shown escaped" 0 'a\\xFFb    REG_DWORD    0x2' true
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&

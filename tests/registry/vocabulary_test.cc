@@ -38,11 +38,11 @@ TEST(Vocabulary, NamesFoldAsThePlatformFoldsThem) {
     const char16_t* b;
     bool one;
   } kRows[] = {
-      {u"Łódź", u"łÓDŹ", true},   {u"Ž", u"ž", true},        {u"Ключ", u"КЛЮЧ", true},
-      {u"ΣΟΦΙΑ", u"σοφια", true}, {u"ǆ", u"Ǆ", true},        {u"ÿ", u"Ÿ", true},
-      {u"Ĺ", u"ĸ", false},        {u"Ž", u"ż", false},       {u"Ź", u"Ÿ", false},
-      {u"ſ", u"ž", false},        {u"ı", u"I", false},       {u"ſ", u"S", false},
-      {u"ǅ", u"Ǆ", false},        {u"ß", u"SS", false},      {u"K", u"\u212A", false},
+      {u"Łódź", u"łÓDŹ", true},   {u"Ž", u"ž", true},   {u"Ключ", u"КЛЮЧ", true},
+      {u"ΣΟΦΙΑ", u"σοφια", true}, {u"ǆ", u"Ǆ", true},   {u"ÿ", u"Ÿ", true},
+      {u"Ĺ", u"ĸ", false},        {u"Ž", u"ż", false},  {u"Ź", u"Ÿ", false},
+      {u"ſ", u"ž", false},        {u"ı", u"I", false},  {u"ſ", u"S", false},
+      {u"ǅ", u"Ǆ", false},        {u"ß", u"SS", false}, {u"K", u"\u212A", false},
   };
   for (const auto& row : kRows)
     EXPECT_EQ(Fold(row.a) == Fold(row.b), row.one) << rt::ToUtf8(row.a) << " " << rt::ToUtf8(row.b);
@@ -57,6 +57,28 @@ TEST(Vocabulary, KeyPathsSplitAtBackslashesWithoutEmptyComponents) {
 TEST(Vocabulary, DwordDataIsLittleEndianTwosComplement) {
   EXPECT_EQ(DwordData(-2), std::string("\xFE\xFF\xFF\xFF", 4));
   EXPECT_EQ(DwordOfData(std::string("\x2A\x00\x00\x80", 4)), static_cast<Long>(0x8000002Au));
+}
+
+// A name from a file that is not UTF-8 comes back to the same bytes, and is shown escaped.
+TEST(Vocabulary, NamesThatAreNotUtf8KeepTheirBytes) {
+  const struct {
+    std::string stored, shown;
+  } kRows[] = {
+      {"ok \xC5\x81\xC3\xB3"
+       "d\xC5\xBA",
+       "ok \xC5\x81\xC3\xB3"
+       "d\xC5\xBA"},
+      {"a\xFF"
+       "b",
+       "a\\xFFb"},
+      {"\xC0\x80", "\\xC0\\x80"},           // an overlong NUL
+      {"\xE2\x82", "\\xE2\\x82"},           // cut short
+      {"\xED\xB3\xBF", "\\xED\\xB3\\xBF"},  // a surrogate
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(StoredUtf8(FromStoredUtf8(row.stored)), row.stored) << row.shown;
+    EXPECT_EQ(ShownName(FromStoredUtf8(row.stored)), row.shown);
+  }
 }
 
 }  // namespace
