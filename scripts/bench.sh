@@ -7,6 +7,7 @@
 # last, the registry workload on the embedded store and on Wine's registry side by side.
 #   scripts/bench.sh [SECONDS_PER_COM_PATH]
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" native windows
 for kind in native win32 win64; do "$root/scripts/build.sh" "$kind" >/dev/null; done

@@ -9,7 +9,9 @@
 # both trade .reg files with the native tool, so native is built before them.
 # With CORVANE_TESTS=OFF a tree builds only what ships (a release rebuilt for comparison).
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
+[ $# -eq 1 ] || usage_error "name one tree"
 kind=$1
 case "$kind" in
   native) extra=() ;;
@@ -33,7 +35,7 @@ case "$kind" in
                 -DCORVANE_PEER_DLL="$root/build/win32/bin/Corvane.dll"
                 -DCORVANE_NATIVE_TOOL="$root/build/native/cli/corvane"
                 -DCORVANE_REGISTRATION_SOURCE="$root/build/native/packaging/registration-source") ;;
-  *) echo "build: unknown kind '$kind'" >&2; exit 2 ;;
+  *) usage_error "unknown kind '$kind'" ;;
 esac
 cmake -S "$root" -B "$root/build/$kind" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCORVANE_TESTS="${CORVANE_TESTS:-ON}" "${extra[@]}" >/dev/null

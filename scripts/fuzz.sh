@@ -6,6 +6,7 @@
 # A crash or broken invariant fails the run and leaves the input in build/fuzz/crashes/<target>/;
 # once mended, it belongs in fuzz/regressions/<target>/ so that every run replays it.
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-15}
 "$root/scripts/install-deps.sh" native sanitize

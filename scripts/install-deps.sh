@@ -20,6 +20,7 @@
 # build/win32-unavailable), and succeeds; the test command then reports those suites as
 # skipped. Any other package that cannot be installed fails the script.
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 unavailable=${CORVANE_WIN32_UNAVAILABLE:-$root/build/win32-unavailable}
 
@@ -35,6 +36,7 @@ sanitize=(clang libclang-rt-14-dev)
 package=(dpkg-dev file lintian pkg-config man-db wixl msitools zip unzip faketime osslsigncode openssl
          cmark diffoscope-minimal)
 
+[ $# -gt 0 ] || usage_error "name the parts to install"
 wanted=()
 for part in "$@"; do
   case "$part" in
@@ -42,7 +44,7 @@ for part in "$@"; do
     windows) wanted+=("${windows[@]}") ;;
     sanitize) wanted+=("${sanitize[@]}") ;;
     package) wanted+=("${package[@]}") ;;
-    *) echo "install-deps: unknown part '$part'" >&2; exit 2 ;;
+    *) usage_error "unknown part '$part'" ;;
   esac
 done
 

@@ -21,6 +21,7 @@
 # is signed before it goes into a package or an archive, then each installer. With
 # CORVANE_SIGN_ATTACH=DIR, the signatures kept in DIR are attached at the same steps instead.
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$root/dist
 kinds=("$@")

@@ -5,6 +5,7 @@
 # checked.
 #   scripts/run.sh [SESSION-FILE]     (default: scripts/demo_session.txt)
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" native
 "$root/scripts/build.sh" native >/dev/null

@@ -10,6 +10,7 @@
 # suites and the Windows packages' test again as a machine that cannot.
 # Exits non-zero when any suite that ran failed, or when no Windows suite could run at all.
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/install-deps.sh" native windows sanitize package

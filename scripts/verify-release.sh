@@ -22,6 +22,7 @@
 # Exits 0 when the release is reproduced (and signed by CERT), 1 when it is not, 2 on a usage
 # error.
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 usage() { echo "usage: scripts/verify-release.sh DIST [--trust REF] [--signer CERT] [--work DIR] [--trees ROOT]" >&2; exit 2; }
 [ $# -ge 1 ] || usage

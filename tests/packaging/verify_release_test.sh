@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 repo=$work/repo pki=$work/pki status=0
 msi=$(cd "$dist" && ls Corvane-*-x64.msi)
 mkdir -p "$repo/scripts" "$pki" "$work/releases"
-cp "$root"/scripts/{verify-release.sh,release-steps.sh} "$repo/scripts/"
+cp "$root"/scripts/{verify-release.sh,release-steps.sh,usage.sh} "$repo/scripts/"
 unzip -q -j "$dist"/Corvane-*-win64.zip '*/Corvane.dll' -d "$work"
 for file in "$work/Corvane.dll" "$dist/$msi"; do  # unsigned, whatever DIST holds
   osslsigncode remove-signature -in "$file" -out "$repo/${file##*/}" >/dev/null 2>&1 || cp "$file" "$repo/"

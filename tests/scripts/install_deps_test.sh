@@ -115,6 +115,25 @@ run present "present update" ""
 [ $? -eq 0 ] || check present "exits with an error"
 [ -s "$work/present/calls" ] && check present "calls apt-get: $(cat "$work/present/calls")"
 
+# Every script with --help says how it is used and does nothing (apt-get not called); a missing
+# argument is a usage error (exit 2).
+export STANDIN=$work/help && mkdir -p "$STANDIN/installed" && : >"$STANDIN/calls"
+for script in install-deps test build package fuzz bench run verify-release; do
+  PATH=$work/bin:$PATH "$root/scripts/$script.sh" --help >"$work/help.out" 2>&1
+  code=$?
+  usage=$(sed -n '2s/^# \{0,1\}//p' "$root/scripts/$script.sh")
+  [ $code -eq 0 ] && [ "$(head -n 1 "$work/help.out")" = "$usage" ] && [ ! -s "$STANDIN/calls" ] ||
+    { echo "FAIL: $script.sh --help: exit $code, or not its usage, or it did something:"
+      sed 's/^/    /' "$work/help.out" "$STANDIN/calls"; status=1; }
+done
+for script in install-deps build verify-release; do
+  PATH=$work/bin:$PATH "$root/scripts/$script.sh" >"$work/help.out" 2>&1
+  code=$?
+  [ $code -eq 2 ] && grep -q "scripts/$script.sh" "$work/help.out" && [ ! -s "$STANDIN/calls" ] ||
+    { echo "FAIL: $script.sh without its argument: exit $code (expected 2 and its usage)"
+      sed 's/^/    /' "$work/help.out"; status=1; }
+done
+
 for name in mid-sync no-wine64 sound present; do
   echo "== $name"
   sed 's/^/    /' "$work/$name.out"
