@@ -158,12 +158,28 @@ std::string Encode(uint32_t type, const std::string& data, bool* ok) {
           errno == 0 && number <= most;
     return registry::LittleEndianData(number, type == registry::kRegDword ? 4 : 8);
   }
+  // Hex digits in pairs, as they are or as the export writes them: deadbeef, de ad be ef,
+  // de,ad,be,ef.
+  std::string digits;
+  for (size_t i = 0; i < data.size(); ++i) {
+    const bool separator = data[i] == ' ' || data[i] == ',';
+    if (separator && (i == 0 || i + 1 == data.size() || digits.size() % 2 != 0)) *ok = false;
+    if (!separator) digits += data[i];
+  }
+  *ok = *ok && digits.size() % 2 == 0 &&
+        digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
   std::string bytes;
-  *ok =
-      data.size() % 2 == 0 && data.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-  for (size_t i = 0; *ok && i < data.size(); i += 2)
-    bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; *ok && i < digits.size(); i += 2)
+    bytes.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return bytes;
+}
+
+// What a value of `type` takes as --data, for a refusal.
+const char* DataForm(uint32_t type) {
+  if (type == registry::kRegDword || type == registry::kRegQword)
+    return "decimal digits, or 0x and hex digits";
+  if (type == registry::kRegMultiSz) return "texts separated by \\0, none of them empty";
+  return "hex digits in pairs: deadbeef, de ad be ef or de,ad,be,ef";
 }
 
 void PrintQuery(const NamedKey& key, const std::vector<StoredValue>& values,
@@ -239,11 +255,18 @@ int AddAction(RegistryStore& store, const RegRequest& request) {
                  "default value)\n");
     return 1;
   }
+  const bool number = type == registry::kRegDword || type == registry::kRegQword;
+  if (request.value && number && !request.data) {
+    std::fprintf(stderr, "corvane reg: a %s value needs --data (%s)\n",
+                 registry::TypeName(type).c_str(), DataForm(type));
+    return 1;
+  }
   bool ok = true;
   const std::string bytes = Encode(type, request.data.value_or(""), &ok);
   if (!ok) {
-    std::fprintf(stderr, "corvane reg: %s is not %s data\n", Printable(*request.data).c_str(),
-                 registry::TypeName(type).c_str());
+    std::fprintf(stderr, "corvane reg: %s is not %s data: give %s\n",
+                 Printable(request.data.value_or("")).c_str(), registry::TypeName(type).c_str(),
+                 DataForm(type));
     return 1;
   }
   OpenedKey opened(store);

@@ -128,6 +128,18 @@ sqlite3 "$o" "INSERT INTO vals(key, name, fold, type, data, seq) SELECT id, CAST
   CAST(x'41FF42' AS TEXT), 4, x'02000000', 9 FROM keys WHERE name = 'P';"
 cmd='"$tool" --store "$o" reg query "HKCU\\Software\\P"'
 row "reg query: a name that is not UTF-8, shown escaped" 0 'a\\xFFb    REG_DWORD    0x2' true
+# Binary as hex digits in pairs, as they are or as the export writes them; a number needs data.
+for data in deadbeef "'de ad be ef'" de,ad,be,ef; do
+  cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value b --type REG_BINARY --data $data &&
+       \"\$tool\" --store \"\$s\" reg query 'HKCU\\Software\\N' --value b"
+  row "reg add: binary as $data" 0 "REG_BINARY    DEADBEEF\$" true
+done
+for data in dead,b "',de'" 'd,e' 'xy'; do
+  cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value b --type REG_BINARY --data $data"
+  row "reg add: $data is no binary" 1 "is not REG_BINARY data: give hex digits in pairs: deadbeef, de ad be ef or de,ad,be,ef" true
+done
+cmd='"$tool" --store "$s" reg add "HKCU\\Software\\N" --value d --type REG_DWORD'
+row "reg add: a number without --data" 1 "a REG_DWORD value needs --data (decimal digits, or 0x and hex digits)" true
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
