@@ -133,6 +133,35 @@ CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
   return reg_app;
 }
 
+// What `corvane call` was asked.
+struct CallRequest {
+  std::string class_name, method_name;
+  std::vector<std::string> args;
+  bool json = false;
+};
+
+CLI::App* AddCallCommand(CLI::App& app, CallRequest& request) {
+  CLI::App* call = app.add_subcommand("call", "call a method and show its result and write-backs");
+  call->add_option("PROGID", request.class_name,
+                   "Corvane.Tarnel, Corvane.Registry or Corvane.Declares")
+      ->required();
+  call->add_option("METHOD", request.method_name, "the method's name")->required();
+  call->add_option("ARG", request.args,
+                   "arguments: \"text\" 42 42& 1.5 Empty ChrW(7) Array(\"a\",\"b\"), or a bare "
+                   "word as text");
+  call->add_flag("--json", request.json, "print one JSON object (give it before PROGID)");
+  call->positionals_at_end();
+  return call;
+}
+
+// The tool's version, and the library's it runs with where that differs.
+std::string VersionLine() {
+  return std::string("corvane ") + CORVANE_VERSION +
+         (std::string(corvane::LibraryVersion()) == CORVANE_VERSION
+              ? ""
+              : std::string(" (library ") + corvane::LibraryVersion() + ")");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,32 +173,15 @@ int main(int argc, char** argv) {
 
   CLI::App app{"corvane: calls the Corvane classes and looks into the registry store", "corvane"};
   app.require_subcommand(1);
-  // The tool's version, and the library's it runs with where that differs.
-  const std::string version = std::string("corvane ") + CORVANE_VERSION +
-                              (std::string(corvane::LibraryVersion()) == CORVANE_VERSION
-                                   ? ""
-                                   : std::string(" (library ") + corvane::LibraryVersion() + ")");
-  app.set_version_flag("--version", version, "print the version and exit");
+  app.fallthrough();  // the tool's own options (--store) also after a subcommand
+  app.set_version_flag("--version", VersionLine(), "print the version and exit");
   std::string store;
   app.add_option("--store", store, "the registry store file to use (Linux)");
-
-  std::string class_name, method_name;
-  std::vector<std::string> call_args;
-  CLI::App* call = app.add_subcommand("call", "call a method and show its result and write-backs");
-  call->add_option("PROGID", class_name, "Corvane.Tarnel, Corvane.Registry or Corvane.Declares")
-      ->required();
-  call->add_option("METHOD", method_name, "the method's name")->required();
-  call->add_option("ARG", call_args,
-                   "arguments: \"text\" 42 42& 1.5 Empty ChrW(7) Array(\"a\",\"b\"), or a bare "
-                   "word as text");
-  bool call_json = false;
-  call->add_flag("--json", call_json, "print one JSON object (give it before PROGID)");
-  call->positionals_at_end();
-
+  CallRequest call_request;
+  CLI::App* call = AddCallCommand(app, call_request);
   std::string script;
   CLI::App* shell = app.add_subcommand("shell", "run statements one per line (see 'help')");
   shell->add_option("FILE", script, "a file of statements (default: the terminal or stdin)");
-
   RegRequest reg;
   CLI::App* reg_app = AddRegCommand(app, reg);
 
@@ -199,7 +211,9 @@ int main(int argc, char** argv) {
   try {
     const bool for_classes = call->parsed() || shell->parsed();
     if (const int status = UseStore(store, for_classes); status != 0) return status;
-    if (call->parsed()) return RunCall(class_name, method_name, call_args, call_json);
+    if (call->parsed())
+      return RunCall(call_request.class_name, call_request.method_name, call_request.args,
+                     call_request.json);
     if (shell->parsed()) return RunShell(script);
     for (CLI::App* sub : reg_app->get_subcommands())
       reg.action = sub->get_name();

@@ -140,6 +140,8 @@ for data in dead,b "',de'" 'd,e' 'xy'; do
 done
 cmd='"$tool" --store "$s" reg add "HKCU\\Software\\N" --value d --type REG_DWORD'
 row "reg add: a number without --data" 1 "a REG_DWORD value needs --data (decimal digits, or 0x and hex digits)" true
+cmd='"$tool" reg add "HKCU\\Software\\After" --store "$work/after.db" && "$tool" reg query "HKCU\\Software\\After" --store "$work/after.db"'
+row "--store after the subcommand" 0 "^HKEY_CURRENT_USER\\\\Software\\\\After$" '[ -s "$work/after.db" ]'
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
