@@ -46,6 +46,8 @@ install(FILES ${CORVANE_GENERATED_INCLUDE}/corvane/version.h
 
 set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Corvane)
 install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${cmake_dir} COMPONENT dev)
+# The same package in the build tree, beside its CorvaneConfig.cmake (-DCorvane_DIR=this folder).
+export(EXPORT CorvaneTargets NAMESPACE Corvane:: FILE ${CMAKE_CURRENT_BINARY_DIR}/CorvaneTargets.cmake)
 configure_package_config_file(CorvaneConfig.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/CorvaneConfig.cmake
                               INSTALL_DESTINATION ${cmake_dir})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/CorvaneConfigVersion.cmake

@@ -47,6 +47,13 @@ if cmake -S "$here/consumer" -B "$work/by-cmake" -DCMAKE_PREFIX_PATH="$prefix" >
 else
   cat "$work/cmake.log"; fail "consumer by find_package(Corvane 1.1) does not build"
 fi
+# The same package straight from the build tree.
+if cmake -S "$here/consumer" -B "$work/by-build-tree" -DCorvane_DIR="$build/packaging" >"$work/cmake.log" 2>&1 &&
+   cmake --build "$work/by-build-tree" >>"$work/cmake.log" 2>&1; then
+  run_consumer the-build-tree "$work/by-build-tree/consumer"
+else
+  cat "$work/cmake.log"; fail "consumer by find_package(Corvane) from the build tree does not build"
+fi
 pc_dir=$(dirname "$(find "$prefix" -name corvane.pc)")
 pc_cflags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags corvane)
 # The consumer's standard stands: a newer one is not lowered, an older one is told what is needed.
