@@ -12,6 +12,7 @@
 
 #include "cli/caller.h"
 #include "cli/reg_actions_posix.h"
+#include "corvane/code_page.h"
 #include "corvane/types.h"
 #include "regtool/reg_file.h"
 #include "regtool/regedit_view.h"
@@ -182,14 +183,15 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
   const std::string name = Named(request.file, "standard input");
   std::vector<registry::KeyEdit> edits;
   registry::RegFileError error;
-  bool as_utf8 = false, parsed = false;
+  registry::UnmarkedUtf8 unmarked = registry::UnmarkedUtf8::kNone;
+  bool parsed = false;
   if (IsStandardStream(request.file)) {
     std::string bytes;
     if (!ReadFile(request.file, &bytes)) {
       std::fprintf(stderr, "corvane reg: cannot read %s\n", name.c_str());
       return 1;
     }
-    parsed = registry::ParseRegFile(bytes, &edits, &error, &as_utf8);
+    parsed = registry::ParseRegFile(bytes, &edits, &error, &unmarked);
   } else {
     // A file is read a line at a time, never whole.
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
@@ -198,11 +200,17 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
       std::fprintf(stderr, "corvane reg: cannot read %s\n", name.c_str());
       return 1;
     }
-    parsed = registry::ParseRegFile(file.get(), &edits, &error, &as_utf8);
+    parsed = registry::ParseRegFile(file.get(), &edits, &error, &unmarked);
   }
-  if (as_utf8)
+  if (unmarked == registry::UnmarkedUtf8::kReadAsUtf8)
     std::fprintf(stderr, "corvane reg: %s has no byte-order mark and is UTF-8: read as UTF-8\n",
                  name.c_str());
+  if (unmarked == registry::UnmarkedUtf8::kReadAsAnsi)
+    std::fprintf(stderr,
+                 "corvane reg: %s is REGEDIT4, so it was read in the ANSI code page %d, though it"
+                 " is also UTF-8; to read it as UTF-8, start it with a UTF-8 byte-order mark, or"
+                 " save it as Windows Registry Editor Version 5.00\n",
+                 name.c_str(), corvane::AnsiCodePage());
   if (!parsed) {
     std::fprintf(stderr, "corvane reg: %s:%d: %s; nothing was imported\n", name.c_str(), error.line,
                  error.message.c_str());

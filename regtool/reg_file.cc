@@ -156,8 +156,7 @@ enum class Encoding { kUtf16, kUtf8, kAnsi };
 // The file's encoding, its byte-order mark taken: UTF-16LE after its mark, UTF-8 after its
 // mark; without a mark, UTF-8 where `utf8_past_ascii` (as an editor saves a hand-written
 // file), except in a REGEDIT4 file, which regedit writes in the ANSI code page; ANSI otherwise.
-Encoding EncodingOf(LineSource& source, bool utf8_past_ascii, bool* as_utf8) {
-  *as_utf8 = false;
+Encoding EncodingOf(LineSource& source, bool utf8_past_ascii, UnmarkedUtf8* unmarked) {
   if (source.Peek(2) == "\xFF\xFE") {
     source.Skip(2);
     return Encoding::kUtf16;
@@ -166,11 +165,9 @@ Encoding EncodingOf(LineSource& source, bool utf8_past_ascii, bool* as_utf8) {
     source.Skip(3);
     return Encoding::kUtf8;
   }
-  if (source.Peek(8) != "REGEDIT4" && utf8_past_ascii) {
-    *as_utf8 = true;
-    return Encoding::kUtf8;
-  }
-  return Encoding::kAnsi;
+  if (utf8_past_ascii)
+    *unmarked = source.Peek(8) == "REGEDIT4" ? UnmarkedUtf8::kReadAsAnsi : UnmarkedUtf8::kReadAsUtf8;
+  return *unmarked == UnmarkedUtf8::kReadAsUtf8 ? Encoding::kUtf8 : Encoding::kAnsi;
 }
 
 class Reader {
@@ -474,11 +471,14 @@ class Writer {
     String path;
     for (const String& name : key.path)
       path += (path.empty() ? u"" : u"\\") + name;
+    if (!Writable(path)) return Refuse("the key " + rt::ToUtf8(path));
     Line(u"[" + path + u"]");
     for (const StoredValue& value : key.values) {
       String line = value.name.empty() ? String(u"@=") : u"\"" + Escaped(value.name) + u"\"=";
+      if (!Writable(value.name)) return Refuse("the name of value \"" + rt::ToUtf8(value.name) + "\"");
       if (WritableAsText(value)) {
         const String text = FromUtf16Bytes(value.data);
+        if (!Writable(text)) return Refuse(value.name);
         line += u"\"" + Escaped(StringView(text).substr(0, text.size() - 1)) + u"\"";
       } else if (value.type == kRegDword && value.data.size() == 4) {
         char digits[16];
@@ -544,9 +544,13 @@ class Writer {
   }
 
  private:
-  bool Refuse(const String& name) {
-    why_ = "the text of value \"" + rt::ToUtf8(name) +
-           "\" cannot be written in the ANSI code page; use Version 5.00";
+  // Whether `text` goes into the file's encoding (anything goes into Version 5.00's UTF-16).
+  bool Writable(StringView text) const {
+    return format_ == RegFormat::kVersion5 || rt::FromAnsi(rt::ToAnsi(text)) == text;
+  }
+  bool Refuse(const String& name) { return Refuse("the text of value \"" + rt::ToUtf8(name) + "\""); }
+  bool Refuse(const std::string& what) {
+    why_ = what + " cannot be written in the ANSI code page; use Version 5.00";
     return false;
   }
 
@@ -560,19 +564,19 @@ class Writer {
 namespace {
 
 bool Parse(const LineSource::Read& read, bool utf8_past_ascii, std::vector<KeyEdit>* edits,
-           RegFileError* error, bool* read_as_utf8) {
+           RegFileError* error, UnmarkedUtf8* unmarked) {
   edits->clear();
   LineSource source(read);
-  bool as_utf8 = false;
-  const Encoding encoding = EncodingOf(source, utf8_past_ascii, &as_utf8);
-  if (read_as_utf8 != nullptr) *read_as_utf8 = as_utf8;
+  UnmarkedUtf8 how = UnmarkedUtf8::kNone;
+  const Encoding encoding = EncodingOf(source, utf8_past_ascii, &how);
+  if (unmarked != nullptr) *unmarked = how;
   return Reader(source, encoding, edits).Read(error);
 }
 
 }  // namespace
 
 bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error,
-                  bool* read_as_utf8) {
+                  UnmarkedUtf8* unmarked) {
   bool past = false;
   const bool utf8 = IsUtf8(bytes, &past) && past;
   return Parse(
@@ -582,11 +586,11 @@ bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileEr
         bytes.remove_prefix(n);
         return n;
       },
-      utf8, edits, error, read_as_utf8);
+      utf8, edits, error, unmarked);
 }
 
 bool ParseRegFile(std::FILE* file, std::vector<KeyEdit>* edits, RegFileError* error,
-                  bool* read_as_utf8) {
+                  UnmarkedUtf8* unmarked) {
   // A first pass tells whether the file is UTF-8 past ASCII; no sequence crosses a line break.
   LineSource first([&](char* out, size_t n) { return std::fread(out, 1, n, file); });
   bool utf8 = true, past = false;
@@ -603,7 +607,7 @@ bool ParseRegFile(std::FILE* file, std::vector<KeyEdit>* edits, RegFileError* er
         failed = failed || std::ferror(file) != 0;
         return got;
       },
-      utf8 && past, edits, error, read_as_utf8);
+      utf8 && past, edits, error, unmarked);
   if (parsed && failed) {
     edits->clear();
     *error = {0, "the file cannot be read"};

@@ -30,16 +30,20 @@ struct RegFileError {
   std::string message;
 };
 
+// How a file without a byte-order mark whose bytes are UTF-8 past ASCII was read: as UTF-8, or
+// (a REGEDIT4 file, which regedit writes in the ANSI code page) in the code page all the same.
+enum class UnmarkedUtf8 { kNone, kReadAsUtf8, kReadAsAnsi };
+
 // Reads a whole .reg file (its bytes, in either format and encoding) into the changes it
 // describes, in file order. False, with `error` set and `edits` empty, when any line is
-// malformed: a file is applied whole or not at all. `read_as_utf8`, where given, tells whether a
-// file without a byte-order mark was taken for UTF-8 rather than the ANSI code page.
+// malformed: a file is applied whole or not at all. `unmarked`, where given, tells how a file
+// without a byte-order mark that is UTF-8 was read.
 bool ParseRegFile(std::string_view bytes, std::vector<KeyEdit>* edits, RegFileError* error,
-                  bool* read_as_utf8 = nullptr);
+                  UnmarkedUtf8* unmarked = nullptr);
 // The same, read from an open file that can seek, a line at a time: the file is never held
 // whole, so that a file of any size takes the memory of its longest line and of its changes.
 bool ParseRegFile(std::FILE* file, std::vector<KeyEdit>* edits, RegFileError* error,
-                  bool* read_as_utf8 = nullptr);
+                  UnmarkedUtf8* unmarked = nullptr);
 
 // One key of an export: its path as created, root name first, and its values.
 struct ExportedKey {

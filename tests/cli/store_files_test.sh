@@ -142,6 +142,13 @@ cmd='"$tool" --store "$s" reg add "HKCU\\Software\\N" --value d --type REG_DWORD
 row "reg add: a number without --data" 1 "a REG_DWORD value needs --data (decimal digits, or 0x and hex digits)" true
 cmd='"$tool" reg add "HKCU\\Software\\After" --store "$work/after.db" && "$tool" reg query "HKCU\\Software\\After" --store "$work/after.db"'
 row "--store after the subcommand" 0 "^HKEY_CURRENT_USER\\\\Software\\\\After$" '[ -s "$work/after.db" ]'
+# A REGEDIT4 file saved as UTF-8 is read in the code page, as regedit writes it, and says so;
+# with a UTF-8 mark it is read as UTF-8.
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\U]\n"v"="Gr\303\274\303\237e"\n' >"$work/u8.reg"
+cmd='"$tool" --store "$s" reg import "$work/u8.reg"'
+row "REGEDIT4 in UTF-8: read in the code page, and said" 0 "is REGEDIT4, so it was read in the ANSI code page 1252, though it is also UTF-8; to read it as UTF-8, start it with a UTF-8 byte-order mark" true
+cmd='{ printf "\357\273\277"; cat "$work/u8.reg"; } | "$tool" --store "$s" reg import - && "$tool" --store "$s" reg query "HKCU\\Software\\U" --value v'
+row "and with a UTF-8 mark, as UTF-8" 0 "v    REG_SZ    Grüße$" true
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&

@@ -90,11 +90,21 @@ TEST(RegFile, EveryValueTypeGoesOutAndBackInBothFormats) {
 }
 
 TEST(RegFile, Regedit4RefusesWhatAnsiCannotHold) {
-  const std::vector<ExportedKey> keys = {
-      {{u"HKEY_CURRENT_USER", u"K"}, {{u"x", kRegSz, Utf16(u"\u4e2d") + Bytes({0, 0})}}}};
-  std::string bytes, why;
-  EXPECT_FALSE(WriteRegFile(RegFormat::kRegedit4, keys, &bytes, &why));
-  EXPECT_NE(why.find("Version 5.00"), std::string::npos);
+  const struct {
+    ExportedKey key;
+    const char* why;
+  } kRows[] = {
+      {{{u"HKEY_CURRENT_USER", u"K"}, {{u"Name", kRegSz, Utf16(u"\u4e2d") + Bytes({0, 0})}}},
+       "the text of value \"Name\" cannot be written in the ANSI code page; use Version 5.00"},
+      {{{u"HKEY_CURRENT_USER", u"K"}, {{u"\u4e2d", kRegDword, DwordData(1)}}},
+       "the name of value \"\xE4\xB8\xAD\" cannot be written"},
+      {{{u"HKEY_CURRENT_USER", u"\u4e2d"}, {}}, "the key HKEY_CURRENT_USER\\\xE4\xB8\xAD cannot"},
+  };
+  for (const auto& row : kRows) {
+    std::string bytes, why;
+    EXPECT_FALSE(WriteRegFile(RegFormat::kRegedit4, {row.key}, &bytes, &why));
+    EXPECT_NE(why.find(row.why), std::string::npos) << why;
+  }
 }
 
 TEST(RegFile, ReadsWhatRegeditWrites) {
@@ -120,22 +130,24 @@ TEST(RegFile, AFileWithoutAMarkIsReadAsUtf8WhereItIsUtf8) {
     const char* header;
     const char* data;
     const char16_t* read;
-    bool as_utf8;
+    UnmarkedUtf8 how;
   } rows[] = {
-      {"Windows Registry Editor Version 5.00", "caf\xC3\xA9", u"caf\u00E9", true},
-      {"REGEDIT4", "caf\xC3\xA9", u"caf\u00C3\u00A9", false},                    // the code page's
-      {"Windows Registry Editor Version 5.00", "caf\xE9", u"caf\u00E9", false},  // not UTF-8
+      {"Windows Registry Editor Version 5.00", "caf\xC3\xA9", u"caf\u00E9",
+       UnmarkedUtf8::kReadAsUtf8},
+      {"REGEDIT4", "caf\xC3\xA9", u"caf\u00C3\u00A9", UnmarkedUtf8::kReadAsAnsi},  // the code page's
+      {"\xEF\xBB\xBFREGEDIT4", "caf\xC3\xA9", u"caf\u00E9", UnmarkedUtf8::kNone},  // a mark
+      {"Windows Registry Editor Version 5.00", "caf\xE9", u"caf\u00E9", UnmarkedUtf8::kNone},
       {"Windows Registry Editor Version 5.00", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC",
-       false},  // a surrogate
+       UnmarkedUtf8::kNone},  // a surrogate: not UTF-8
   };
   for (const auto& row : rows) {
     std::vector<KeyEdit> edits;
     RegFileError error;
-    bool as_utf8 = !row.as_utf8;
+    UnmarkedUtf8 how = UnmarkedUtf8::kReadAsAnsi;
     const std::string file = std::string(row.header) +
                              "\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"" + row.data + "\"\r\n";
-    ASSERT_TRUE(ParseRegFile(file, &edits, &error, &as_utf8)) << error.message;
-    EXPECT_EQ(as_utf8, row.as_utf8) << row.data;
+    ASSERT_TRUE(ParseRegFile(file, &edits, &error, &how)) << error.message;
+    EXPECT_EQ(how, row.how) << row.data;
     EXPECT_EQ(edits.back().value.data, Utf16(row.read) + Bytes({0, 0})) << row.data;
   }
 }
