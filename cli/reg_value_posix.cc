@@ -106,7 +106,11 @@ std::string QueryData(const StoredValue& value) {
 
 std::string JsonData(const StoredValue& value) {
   unsigned long long number = 0;
-  if (Number(value, &number)) return std::to_string(number);
+  // A QWORD as a string of decimal digits: a JSON number past 2^53 reads back changed in
+  // JavaScript and in jq.
+  if (Number(value, &number))
+    return value.type == registry::kRegQword ? "\"" + std::to_string(number) + "\""
+                                             : std::to_string(number);
   if (!registry::IsTextType(value.type))
     return JsonString(std::string_view(Hex(value.data, "%02x")));
   if (value.type != registry::kRegMultiSz) return JsonString(StringView(Texts(value).front()));

@@ -155,6 +155,8 @@ for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
        \"\$tool\" --store \"\$s\" reg query 'HKCU\\Software\\N' --value n"
   row "reg add: the number ${data%%:*}" 0 "REG_QWORD    ${data#*:}\$" true
 done
+cmd='"$tool" --store "$s" reg query "HKCU\\Software\\N" --value n --json'
+row "reg query --json: a QWORD exact, as a string" 0 '"type": "REG_QWORD", "data": "18446744073709551615"}' true
 for data in +42 "' 42'" "' -1'" -1 0x 0x-1 "'4 2'"; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data $data"
   row "reg add: $data is no number" 1 "is not REG_QWORD data" true
