@@ -22,6 +22,8 @@
 #include "cli/session.h"
 #include "corvane/code_page.h"
 #include "corvane/version.h"
+#include "registry/vocabulary.h"
+#include "server/method_table.h"
 
 namespace {
 
@@ -55,6 +57,14 @@ int RunCall(const std::string& class_name, const std::string& method_name,
   try {
     for (const std::string& text : texts) {
       values.push_back(ParseValue(text));
+      // A root's name (HKCU, HKEY_CURRENT_USER, in any case) where a handle is expected is
+      // that root's handle, as reg takes it.
+      const size_t i = values.size() - 1;
+      const auto* word = std::get_if<corvane::Variant>(&values.back());
+      if (i < method->params.size() && method->params[i].type == corvane::server::ParamType::kLong &&
+          word != nullptr && word->kind() == corvane::VariantKind::kString)
+        if (const auto* root = corvane::registry::RootByAnyName(word->string()))
+          values.back() = corvane::Variant::OfLong(root->handle);
       args.push_back(&values.back());
     }
   } catch (const SyntaxError& error) {

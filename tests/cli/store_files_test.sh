@@ -149,6 +149,9 @@ cmd='"$tool" --store "$s" reg import "$work/u8.reg"'
 row "REGEDIT4 in UTF-8: read in the code page, and said" 0 "is REGEDIT4, so it was read in the ANSI code page 1252, though it is also UTF-8; to read it as UTF-8, start it with a UTF-8 byte-order mark" true
 cmd='{ printf "\357\273\277"; cat "$work/u8.reg"; } | "$tool" --store "$s" reg import - && "$tool" --store "$s" reg query "HKCU\\Software\\U" --value v'
 row "and with a UTF-8 mark, as UTF-8" 0 "v    REG_SZ    Grüße$" true
+cmd='"$tool" --store "$s" call Corvane.Registry SaveDword HKCU "Software\\R" n 5 &&
+     "$tool" --store "$s" call Corvane.Registry getdword hkey_current_user "Software\\R" n'
+row "call: a root's name where a handle is expected" 0 "getdword = Long 5" true
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
