@@ -79,7 +79,8 @@ const char* const kStatements[] = {"print", "vars", "help", "exit"};
 // The number of single-letter edits from `a` to `b`, case aside.
 size_t Distance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
     size_t diagonal = row[0];
     row[0] = i;
@@ -96,22 +97,32 @@ size_t Distance(std::string_view a, std::string_view b) {
 
 const char* TypeText(server::ParamType type) {
   switch (type) {
-    case server::ParamType::kString: return "String";
-    case server::ParamType::kLong: return "Long";
-    case server::ParamType::kInteger: return "Integer";
-    case server::ParamType::kVariant: return "Variant";
-    case server::ParamType::kStringArray: return "String()";
+    case server::ParamType::kString:
+      return "String";
+    case server::ParamType::kLong:
+      return "Long";
+    case server::ParamType::kInteger:
+      return "Integer";
+    case server::ParamType::kVariant:
+      return "Variant";
+    case server::ParamType::kStringArray:
+      return "String()";
   }
   return "Variant";
 }
 
 const char* ResultText(server::ResultType type) {
   switch (type) {
-    case server::ResultType::kNone: return "";
-    case server::ResultType::kVariant: return " As Variant";
-    case server::ResultType::kString: return " As String";
-    case server::ResultType::kLong: return " As Long";
-    case server::ResultType::kInteger: return " As Integer";
+    case server::ResultType::kNone:
+      return "";
+    case server::ResultType::kVariant:
+      return " As Variant";
+    case server::ResultType::kString:
+      return " As String";
+    case server::ResultType::kLong:
+      return " As Long";
+    case server::ResultType::kInteger:
+      return " As Integer";
   }
   return "";
 }
@@ -149,7 +160,8 @@ std::vector<std::string> ClassNames() {
 
 std::vector<std::string> MethodNames(const server::ClassInfo& cls) {
   std::vector<std::string> names;
-  for (const server::MethodInfo& method : cls.methods) names.emplace_back(method.name);
+  for (const server::MethodInfo& method : cls.methods)
+    names.emplace_back(method.name);
   return names;
 }
 
@@ -178,9 +190,21 @@ bool CallAndShow(Caller& caller, const server::ClassInfo& cls, const server::Met
   return outcome.ok;
 }
 
+void Shell::WarnIfNeverSet(std::string_view name) {
+  const std::string key = Folded(name);
+  if (variables_.count(key) != 0 || !warned_.insert(key).second) return;
+  std::vector<std::string> set;
+  for (const auto& [known, value] : variables_)
+    set.push_back(spelled_[known]);
+  std::fprintf(
+      Err(), "line %d: %s has not been set, so it is Empty here (a text needs quotes: \"%s\")%s\n",
+      line_, Printable(name).c_str(), Printable(name).c_str(), Suggestion(name, set).c_str());
+}
+
 Value Shell::Evaluate(std::string_view text) {
   return ParseValue(text, [this](std::string_view name) -> const Value* {
     const auto found = variables_.find(Folded(name));
+    if (found == variables_.end()) WarnIfNeverSet(name);
     return found == variables_.end() ? nullptr : &found->second;
   });
 }
@@ -215,6 +239,7 @@ bool Shell::Call(std::string_view target, std::string_view arguments,
     if (IsName(part) && !server::EqualsIgnoringCase(part, "ChrW") &&
         !server::EqualsIgnoringCase(part, "Array")) {
       const std::string key = Folded(part);
+      WarnIfNeverSet(part);
       spelled_.try_emplace(key, part);
       args.push_back(&variables_[key]);  // a new variable starts Empty
       labels.push_back(spelled_[key]);
@@ -238,6 +263,14 @@ bool Shell::Run(const std::string& raw, bool* leave) {
   ++line_;
   const std::string_view line = Trim(raw);
   if (line.empty() || line[0] == '\'' || line[0] == '#') return true;
+  if (line == "_" || (line.size() > 1 && line.back() == '_' &&
+                      (line[line.size() - 2] == ' ' || line[line.size() - 2] == '\t'))) {
+    std::fprintf(Err(),
+                 "line %d: a line continuation (\" _\") is not taken: write the statement"
+                 " on one line\n",
+                 line_);
+    return false;
+  }
   try {
     const size_t head = DottedNameLength(line);
     const std::string_view word = line.substr(0, head);
@@ -318,7 +351,8 @@ std::vector<std::string> Shell::Completions(std::string_view prefix) const {
         all.push_back(std::string(name) + "." + method.name);
     }
   }
-  for (const auto& [key, spelled] : spelled_) all.push_back(spelled);
+  for (const auto& [key, spelled] : spelled_)
+    all.push_back(spelled);
   std::vector<std::string> matches;
   for (std::string& candidate : all)
     if (candidate.size() >= prefix.size() &&

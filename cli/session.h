@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,8 @@ class Shell {
   bool Call(std::string_view target, std::string_view arguments, const std::string* assign_to);
   Value Evaluate(std::string_view text);
   bool Help(std::string_view class_name);
+  // Says, once a name, that a variable never set is used (as Empty), with the nearest set one.
+  void WarnIfNeverSet(std::string_view name);
   // The error stream, after what was shown so far, so that both keep their order.
   std::FILE* Err() {
     std::fflush(out_);
@@ -70,6 +73,7 @@ class Shell {
   std::FILE* err_;
   std::map<std::string, Value, std::less<>> variables_;      // by folded name
   std::map<std::string, std::string, std::less<>> spelled_;  // folded name -> name as first written
+  std::set<std::string, std::less<>> warned_;  // folded names of variables used before being set
   int line_ = 0;
 };
 

@@ -152,6 +152,10 @@ row "and with a UTF-8 mark, as UTF-8" 0 "v    REG_SZ    Grüße$" true
 cmd='"$tool" --store "$s" call Corvane.Registry SaveDword HKCU "Software\\R" n 5 &&
      "$tool" --store "$s" call Corvane.Registry getdword hkey_current_user "Software\\R" n'
 row "call: a root's name where a handle is expected" 0 "getdword = Long 5" true
+cmd='printf "Tarnel.scramb abc\nTarnel.scramb abc\n" | "$tool" --store "$s" shell'
+row "shell: a bare word passed before it is set is said, once" 0 \
+  'line 1: abc has not been set, so it is Empty here (a text needs quotes: "abc")' \
+  '[ "$(grep -c "has not been set" "$work/out")" -eq 1 ]'
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
