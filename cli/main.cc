@@ -94,9 +94,10 @@ int RunShell(const std::string& file) {
     return 1;
   }
   Shell shell(*caller, stdout, stderr);
+  const bool standard = file.empty() || file == "-";  // - is standard input, as for reg import
   if (file.empty() && InteractiveInput()) return RunInteractive(shell) == 0 ? 0 : 1;
-  const std::string problem = file.empty() ? "" : InputFileProblem(file);
-  std::FILE* in = file.empty() ? stdin : problem.empty() ? std::fopen(file.c_str(), "rb") : nullptr;
+  const std::string problem = standard ? "" : InputFileProblem(file);
+  std::FILE* in = standard ? stdin : problem.empty() ? std::fopen(file.c_str(), "rb") : nullptr;
   if (in == nullptr) {
     std::fprintf(stderr, "corvane: cannot read %s: %s\n", file.c_str(),
                  problem.empty() ? "it cannot be opened" : problem.c_str());

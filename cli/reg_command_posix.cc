@@ -222,6 +222,13 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
   return 0;
 }
 
+// A copy of the store is a database file, which a stream cannot hold.
+int RefuseStream(const RegRequest& request) {
+  std::fprintf(stderr, "corvane reg: %s takes a file: a store's copy is a database, not a stream;"
+               " name a file (for text, reg export KEY -)\n", request.action.c_str());
+  return 1;
+}
+
 int DumpAction(RegistryStore& store, const RegRequest& request) {
   if (const Result r = registry::DumpStore(store, request.file); r != 0)
     return Failed("cannot dump to " + request.file + "; " +
@@ -319,6 +326,8 @@ int RunReg(const RegRequest& request) {
                  there ? " (the file is empty)" : "");
     return 1;
   }
+  if ((request.action == "dump" || request.action == "restore") && IsStandardStream(request.file))
+    return RefuseStream(request);
   const bool reads_file = request.action == "restore" ||
                           (request.action == "import" && !IsStandardStream(request.file));
   if (reads_file)

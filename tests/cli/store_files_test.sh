@@ -156,6 +156,12 @@ cmd='printf "Tarnel.scramb abc\nTarnel.scramb abc\n" | "$tool" --store "$s" shel
 row "shell: a bare word passed before it is set is said, once" 0 \
   'line 1: abc has not been set, so it is Empty here (a text needs quotes: "abc")' \
   '[ "$(grep -c "has not been set" "$work/out")" -eq 1 ]'
+cmd='echo "print 7" | "$tool" --store "$s" shell -'
+row "shell -: standard input" 0 "^Integer 7$" '[ ! -e ./- ]'
+for action in dump restore; do
+  cmd="\"\$tool\" --store \"\$s\" reg $action -"
+  row "reg $action -: refused, naming why" 1 "$action takes a file: a store's copy is a database, not a stream" '[ ! -e ./- ]'
+done
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
