@@ -110,6 +110,13 @@ int RunShell(const std::string& file) {
 
 // `corvane reg` and its actions, which fill `reg`.
 CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
+#ifdef _WIN32
+  // The Windows registry has tools of its own; this build's reg only says so.
+  (void)reg;
+  CLI::App* reg_app = app.add_subcommand("reg", "on Windows: use reg.exe or regedit");
+  reg_app->allow_extras()->fallthrough(false);
+  return reg_app;
+#else
   CLI::App* reg_app =
       app.add_subcommand("reg", "query, add, delete, show, export, import, dump, restore, check");
   reg_app->require_subcommand(1);
@@ -142,6 +149,7 @@ CLI::App* AddRegCommand(CLI::App& app, RegRequest& reg) {
                   "0x hex), or hex digits");
   query->add_flag("--json", reg.json, "one JSON object: key, values (name, type, data), subkeys");
   return reg_app;
+#endif
 }
 
 // What `corvane call` was asked.

@@ -50,4 +50,17 @@ if ! diff -u "$here/tool_expected.txt" "$work/actual"; then
   echo "FAIL: the tool's output differs from tool_expected.txt"
   exit 1
 fi
+# The Windows tool's help offers only what it does: its reg points to the platform's tools.
+if [ -n "$wine" ]; then
+  if { run --help; run reg --help; } 2>&1 | tr -d '\r' | grep -E 'query|dump|restore|import'; then
+    echo "FAIL: the Windows tool's help offers reg commands that it refuses"
+    exit 1
+  fi
+  run reg query HKCU >/dev/null 2>"$work/err"
+  rc=$?
+  if [ $rc -ne 2 ] || ! grep -q "use reg.exe" "$work/err"; then
+    echo "FAIL: the Windows tool's reg: exit $rc, $(cat "$work/err")"
+    exit 1
+  fi
+fi
 echo "tool output as expected"
