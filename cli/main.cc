@@ -168,9 +168,37 @@ CLI::App* AddCallCommand(CLI::App& app, CallRequest& request) {
   call->add_option("ARG", request.args,
                    "arguments: \"text\" 42 42& 1.5 Empty ChrW(7) Array(\"a\",\"b\"), or a bare "
                    "word as text");
-  call->add_flag("--json", request.json, "print one JSON object (give it before PROGID)");
+  call->add_flag("--json", request.json, "print one JSON object (before or after PROGID)");
   call->positionals_at_end();
   return call;
+}
+
+// The tool's own options among a call's arguments, which CLI11 leaves there once PROGID is
+// read: --json and --store FILE are taken, any other --word is refused, and -- ends the
+// options (what follows is arguments, a quoted "--word" is always one). 0, or 2 after saying why.
+int TakeCallOptions(CallRequest& request, std::string* store) {
+  std::vector<std::string> args;
+  bool options = true;
+  for (size_t i = 0; i < request.args.size(); ++i) {
+    const std::string& arg = request.args[i];
+    if (!options || arg.rfind("--", 0) != 0) {
+      args.push_back(arg);
+    } else if (arg == "--") {
+      options = false;
+    } else if (arg == "--json") {
+      request.json = true;
+    } else if (arg == "--store" && i + 1 < request.args.size()) {
+      *store = request.args[++i];
+    } else {
+      std::fprintf(stderr,
+                   "corvane: %s is not an option of call (--json, --store FILE); a text that "
+                   "starts with -- is written in quotes: '\"%s\"'\n",
+                   Printable(arg).c_str(), Printable(arg).c_str());
+      return 2;
+    }
+  }
+  request.args = std::move(args);
+  return 0;
 }
 
 // The tool's version, and the library's it runs with where that differs.
@@ -227,6 +255,8 @@ int main(int argc, char** argv) {
   }
   // Out of memory anywhere is said, and ends the command with 1; a write under way is rolled
   // back, so the store stays as it was.
+  if (call->parsed())
+    if (const int usage = TakeCallOptions(call_request, &store); usage != 0) return usage;
   try {
     const bool for_classes = call->parsed() || shell->parsed();
     if (const int status = UseStore(store, for_classes); status != 0) return status;

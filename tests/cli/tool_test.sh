@@ -31,6 +31,9 @@ case_() {
   case_ call corvane.tarnel encrypt '"42"' 42
   case_ call --json Corvane.Tarnel Encrypt "Meet me at noon" "a pass phrase"
   case_ call --json Corvane.Tarnel Encrypt one two three
+  case_ call Corvane.Tarnel Encrypt "Meet me at noon" "a pass phrase" --json
+  case_ call Corvane.Tarnel scramb -- --json
+  case_ call Corvane.Tarnel scramb --bogus
   case_ call Corvane.Tarnel sSplit "a,b;c" '",;"' 'Array()'
   case_ call Corvane.Tarnel Splits "a,b" "," 'Array()' 0
   case_ call Corvane.Tarnel Splits "a" '""' 'Array("x")' 5
