@@ -36,8 +36,39 @@ class RegistryCategory final : public std::error_category {
         return "the key was deleted";
       case kUnsupportedType:
         return "the value has another type";
+      case 3:
+        return "the path does not exist";
+      case 8:
+        return "not enough memory";
+      case 112:
+        return "the disk is full";
+      case 234:
+        return "more data than the buffer holds";
+      case 1017:
+        return "the file is another program's database, not a registry store";
+      case kNoUnicodeTranslation:
+        return "a name, path or text is not UTF-8";
       default:
         return "registry result " + std::to_string(code);
+    }
+  }
+  std::error_condition default_error_condition(int code) const noexcept override {
+    switch (code) {
+      case kFileNotFound:
+      case 3:
+        return std::errc::no_such_file_or_directory;
+      case kAccessDenied:
+        return std::errc::permission_denied;
+      case 8:
+        return std::errc::not_enough_memory;
+      case kInvalidParameter:
+        return std::errc::invalid_argument;
+      case 112:
+        return std::errc::no_space_on_device;
+      case kNoUnicodeTranslation:
+        return std::errc::illegal_byte_sequence;
+      default:
+        return {code, *this};
     }
   }
 };
@@ -56,6 +87,10 @@ std::optional<String> NameFromUtf8(std::string_view name) {
   return FromUtf8Strictly(name);
 }
 
+// Why NameFromUtf8 refused `name`: 87 for a NUL, 1113 for text that is not UTF-8.
+Result NameProblem(std::string_view name) {
+  return name.find('\0') != std::string_view::npos ? kInvalidParameter : kNoUnicodeTranslation;
+}
 template <typename T>
 std::optional<T> Failed(Result result, std::error_code* ec) {
   if (ec != nullptr) *ec = MakeError(result);
@@ -95,7 +130,7 @@ Key Key::OpenUnder(const Key& parent, std::string_view path, bool create, uint32
   const std::optional<String> subkey = NameFromUtf8(path);
   Long handle = 0;
   const Result r = ready != kSuccess ? ready
-                   : !subkey         ? kInvalidParameter
+                   : !subkey         ? NameProblem(path)
                    : create          ? wide->CreateKeyW(parent.handle_, *subkey, &handle)
                                      : wide->OpenKeyW(parent.handle_, *subkey, access, &handle);
   ec = MakeError(r);
@@ -126,7 +161,7 @@ std::optional<std::string> Key::Read(std::string_view name, uint32_t type_a, uin
   WideRegistry* wide = nullptr;
   const std::optional<String> wide_name = NameFromUtf8(name);
   if (const Result r = Calls(&wide); r != kSuccess) return Failed<std::string>(r, ec);
-  if (!wide_name) return Failed<std::string>(kInvalidParameter, ec);
+  if (!wide_name) return Failed<std::string>(NameProblem(name), ec);
   uint32_t type = 0;
   std::string data;
   if (const Result r = wide->QueryValueW(handle_, *wide_name, &type, &data); r != kSuccess)
@@ -181,15 +216,16 @@ std::error_code Key::Write(std::string_view name, uint32_t type, const std::stri
   const Result ready = Calls(&wide);
   const std::optional<String> wide_name = NameFromUtf8(name);
   const Result r = ready != kSuccess ? ready
-                   : !wide_name      ? kInvalidParameter
+                   : !wide_name      ? NameProblem(name)
                                      : wide->SetValueW(handle_, *wide_name, type, data);
   return MakeError(r);
 }
 
 std::error_code Key::WriteString(std::string_view name, std::string_view text, ValueType type) {
-  const std::optional<String> wide = FromUtf8Strictly(text);
-  if (!wide || (type != ValueType::kString && type != ValueType::kExpandString))
+  if (type != ValueType::kString && type != ValueType::kExpandString)
     return MakeError(kInvalidParameter);
+  const std::optional<String> wide = FromUtf8Strictly(text);
+  if (!wide) return MakeError(kNoUnicodeTranslation);
   return Write(name, static_cast<uint32_t>(type), Utf16Bytes(*wide + u'\0'));
 }
 
@@ -210,8 +246,8 @@ std::error_code Key::WriteMultiString(std::string_view name,
   String all;
   for (const std::string& text : texts) {
     const std::optional<String> wide = FromUtf8Strictly(text);
-    if (!wide || wide->empty() || wide->find(u'\0') != String::npos)
-      return MakeError(kInvalidParameter);
+    if (!wide) return MakeError(kNoUnicodeTranslation);
+    if (wide->empty() || wide->find(u'\0') != String::npos) return MakeError(kInvalidParameter);
     all += *wide + u'\0';
   }
   return Write(name, kRegMultiSz, Utf16Bytes(all + u'\0'));
@@ -248,7 +284,7 @@ std::error_code Key::DeleteValue(std::string_view name) {
   const Result ready = Calls(&wide);
   const std::optional<String> wide_name = NameFromUtf8(name);
   const Result r = ready != kSuccess ? ready
-                   : !wide_name      ? kInvalidParameter
+                   : !wide_name      ? NameProblem(name)
                                      : wide->DeleteValueW(handle_, *wide_name);
   return MakeError(r);
 }
@@ -258,7 +294,7 @@ std::error_code Key::DeleteTree(std::string_view path) {
   const Result ready = Calls(&wide);
   const std::optional<String> subkey = NameFromUtf8(path);
   const Result r = ready != kSuccess ? ready
-                   : !subkey         ? kInvalidParameter
+                   : !subkey         ? NameProblem(path)
                                      : wide->DeleteTreeW(handle_, *subkey);
   return MakeError(r);
 }

@@ -240,7 +240,7 @@ TEST_P(RegistryApiTest, TheKeyClass) {
   const std::pair<std::error_code, Result> rows[] = {
       {missing, kFileNotFound},
       {wrong_type, kUnsupportedType},
-      {bad_name, kInvalidParameter},
+      {bad_name, kNoUnicodeTranslation},
       {fresh, kFileNotFound},
       {reader.WriteDword("d", 1), kAccessDenied},
       {Key().WriteDword("d", 1), kInvalidHandle},
@@ -256,7 +256,13 @@ TEST_P(RegistryApiTest, TheKeyClass) {
   for (size_t i = 0; i < std::size(rows); ++i)
     EXPECT_EQ(rows[i].first, MakeError(rows[i].second))
         << "row " << i << ": " << rows[i].first.message();
+  // The codes as the standard's conditions, and success as the one value.
+  EXPECT_EQ(missing, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(rows[4].first, std::errc::permission_denied);  // a key opened for reading
+  EXPECT_EQ(bad_name, std::errc::illegal_byte_sequence);
+  EXPECT_EQ(key.WriteMultiString("m", {"a", ""}), std::errc::invalid_argument);
   Key kept = Key::Open(Hive::kCurrentUser, scratch_path_, ec);
+  EXPECT_EQ(kept.WriteDword("ok", 1), std::error_code()) << "success is one value";
   FailingRegistry no_wide_calls(api());
   InstallRegistryUnowned(&no_wide_calls);
   Key::Open(Hive::kCurrentUser, "", ec);

@@ -55,11 +55,16 @@ enum class ValueType : uint32_t {
   kQword = kRegQword,
 };
 
-// The registry's result codes as error codes: message() names each.
+// The registry's result codes as error codes: message() names each, and each that has one
+// compares equal to its std::errc (2 and 3 no_such_file_or_directory, 5 permission_denied,
+// 8 not_enough_memory, 87 invalid_argument, 112 no_space_on_device, 1113 illegal_byte_sequence).
+// Success is the one value std::error_code(), whatever the call.
 CORVANE_API const std::error_category& registry_category();
 inline std::error_code MakeError(Result result) {
-  return {result, registry_category()};
+  return result == 0 ? std::error_code() : std::error_code(result, registry_category());
 }
+// Text that is not UTF-8 (ERROR_NO_UNICODE_TRANSLATION).
+inline constexpr Result kNoUnicodeTranslation = 1113;
 // A value of another type than the read asked for (ERROR_UNSUPPORTED_TYPE).
 inline constexpr Result kUnsupportedType = 1630;
 
@@ -100,21 +105,22 @@ class CORVANE_API Key {
                                                           std::error_code* ec = nullptr) const;
 
   // Writes, creating or replacing the value. A multi-string's texts cannot be empty or hold
-  // NUL (87): the registry ends the list at the first empty one.
-  std::error_code WriteString(std::string_view name, std::string_view text,
-                              ValueType type = ValueType::kString);
-  std::error_code WriteDword(std::string_view name, uint32_t value);
-  std::error_code WriteQword(std::string_view name, uint64_t value);
-  std::error_code WriteBinary(std::string_view name, const std::vector<uint8_t>& bytes);
-  std::error_code WriteMultiString(std::string_view name, const std::vector<std::string>& texts);
+  // NUL (87): the registry ends the list at the first empty one. Names, paths and text that are
+  // not UTF-8 are refused with 1113, names holding NUL with 87.
+  [[nodiscard]] std::error_code WriteString(std::string_view name, std::string_view text,
+                                            ValueType type = ValueType::kString);
+  [[nodiscard]] std::error_code WriteDword(std::string_view name, uint32_t value);
+  [[nodiscard]] std::error_code WriteQword(std::string_view name, uint64_t value);
+  [[nodiscard]] std::error_code WriteBinary(std::string_view name, const std::vector<uint8_t>& bytes);
+  [[nodiscard]] std::error_code WriteMultiString(std::string_view name, const std::vector<std::string>& texts);
 
   // The subkeys' names and the values' names and types, as the registry enumerates them.
   std::vector<std::string> Subkeys(std::error_code& ec) const;
   std::vector<Value> Values(std::error_code& ec) const;
 
-  std::error_code DeleteValue(std::string_view name);
+  [[nodiscard]] std::error_code DeleteValue(std::string_view name);
   // Deletes the key at `path` below this one ("" is refused with 87), with everything below it.
-  std::error_code DeleteTree(std::string_view path);
+  [[nodiscard]] std::error_code DeleteTree(std::string_view path);
 
  private:
   Key(std::shared_ptr<RegistryApi> registry, Long handle)
