@@ -61,8 +61,9 @@ int RunCall(const std::string& class_name, const std::string& method_name,
       // that root's handle, as reg takes it.
       const size_t i = values.size() - 1;
       const auto* word = std::get_if<corvane::Variant>(&values.back());
-      if (i < method->params.size() && method->params[i].type == corvane::server::ParamType::kLong &&
-          word != nullptr && word->kind() == corvane::VariantKind::kString)
+      if (i < method->params.size() &&
+          method->params[i].type == corvane::server::ParamType::kLong && word != nullptr &&
+          word->kind() == corvane::VariantKind::kString)
         if (const auto* root = corvane::registry::RootByAnyName(word->string()))
           values.back() = corvane::Variant::OfLong(root->handle);
       args.push_back(&values.back());
@@ -261,9 +262,9 @@ int main(int argc, char** argv) {
     const bool for_classes = call->parsed() || shell->parsed();
     if (const int status = UseStore(store, for_classes); status != 0) return status;
     if (call->parsed())
-      return RunCall(call_request.class_name, call_request.method_name, call_request.args,
-                     call_request.json);
-    if (shell->parsed()) return RunShell(script);
+      return AfterClasses(RunCall(call_request.class_name, call_request.method_name,
+                                  call_request.args, call_request.json));
+    if (shell->parsed()) return AfterClasses(RunShell(script));
     for (CLI::App* sub : reg_app->get_subcommands())
       reg.action = sub->get_name();
     return RunReg(reg);

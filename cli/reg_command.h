@@ -23,10 +23,13 @@ struct RegRequest {
 int RunReg(const RegRequest& request);
 
 // Chooses the store for what follows: the file `path`, or (when empty) the default one
-// (CORVANE_REGISTRY, else the user's own). With `for_classes` (call, shell) it is the process's
-// registry at once and must be usable. 0, or the exit status after saying why: 1 for a store
-// that is a folder, a device or unreadable, or that cannot be used; 2 for --store on a build
-// whose registry is the system's (Windows).
+// (CORVANE_REGISTRY, else the user's own). With `for_classes` (call, shell) it becomes the
+// process's registry, opened by the classes' first registry call (see AfterClasses). 0, or the exit
+// status after saying why: 1 for a store that is a folder, a device or unreadable, or that cannot
+// be used; 2 for --store on a build whose registry is the system's (Windows).
 int UseStore(const std::string& path, bool for_classes);
+// After the classes ran: 1 when they opened a store that could not be used (it said why), else
+// `status`.
+int AfterClasses(int status);
 
 }  // namespace corvane::cli

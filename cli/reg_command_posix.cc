@@ -9,6 +9,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 
 #include "cli/caller.h"
 #include "cli/reg_actions_posix.h"
@@ -40,6 +41,41 @@ RegistryStore& Store() {
   }
   return *store;
 }
+
+// The store as the classes' registry, opened by their first registry call, so that a call
+// or session that never touches the registry (Tarnel's methods) makes no store file. A store
+// that cannot be used says why once, and every call answers its result.
+class StoreOnFirstUse final : public registry::RegistryApi {
+ public:
+  Result OpenKey(Long key, const char* subkey, Long* result) override {
+    return Open().OpenKey(key, subkey, result);
+  }
+  Result OpenKeyEx(Long key, const char* subkey, uint32_t options, uint32_t sam,
+                   Long* result) override {
+    return Open().OpenKeyEx(key, subkey, options, sam, result);
+  }
+  Result CreateKey(Long key, const char* subkey, Long* result) override {
+    return Open().CreateKey(key, subkey, result);
+  }
+  Result QueryValueEx(Long key, const char* name, uint32_t* reserved, uint32_t* type, uint8_t* data,
+                      uint32_t* count) override {
+    return Open().QueryValueEx(key, name, reserved, type, data, count);
+  }
+  Result SetValueEx(Long key, const char* name, uint32_t reserved, uint32_t type,
+                    const uint8_t* data, uint32_t count) override {
+    return Open().SetValueEx(key, name, reserved, type, data, count);
+  }
+  Result CloseKey(Long key) override { return Open().CloseKey(key); }
+  Result DeleteKey(Long key, const char* subkey) override { return Open().DeleteKey(key, subkey); }
+  Result DeleteValue(Long key, const char* name) override { return Open().DeleteValue(key, name); }
+
+ private:
+  RegistryStore& Open() {
+    std::call_once(opened_, [] { ChosenStore() = RegistryStore::Open(ChosenPath()); });
+    return *ChosenStore();
+  }
+  std::once_flag opened_;
+};
 
 std::string Joined(const std::vector<String>& path) {
   String text;
@@ -224,8 +260,10 @@ int ImportAction(RegistryStore& store, const RegRequest& request) {
 
 // A copy of the store is a database file, which a stream cannot hold.
 int RefuseStream(const RegRequest& request) {
-  std::fprintf(stderr, "corvane reg: %s takes a file: a store's copy is a database, not a stream;"
-               " name a file (for text, reg export KEY -)\n", request.action.c_str());
+  std::fprintf(stderr,
+               "corvane reg: %s takes a file: a store's copy is a database, not a stream;"
+               " name a file (for text, reg export KEY -)\n",
+               request.action.c_str());
   return 1;
 }
 
@@ -303,15 +341,14 @@ int UseStore(const std::string& path, bool for_classes) {
                  ChosenPath().c_str(), problem.c_str());
     return 1;
   }
-  if (!for_classes) return 0;  // reg opens it for its action
-  ChosenStore() = RegistryStore::Open(ChosenPath());
-  registry::InstallRegistry(ChosenStore());
-  if (const Result health = ChosenStore()->health(); health != 0) {
-    std::fprintf(stderr, "corvane: the registry store %s cannot be used (result %d)\n",
-                 ChosenPath().c_str(), static_cast<int>(health));
-    return 1;
-  }
+  // reg opens the store for its action; the classes at their first registry call.
+  if (for_classes) registry::InstallRegistry(std::make_shared<StoreOnFirstUse>());
   return 0;
+}
+
+int AfterClasses(int status) {
+  const std::shared_ptr<RegistryStore>& store = ChosenStore();
+  return store && store->health() != 0 ? 1 : status;
 }
 
 int RunReg(const RegRequest& request) {

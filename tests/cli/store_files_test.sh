@@ -162,6 +162,8 @@ for action in dump restore; do
   cmd="\"\$tool\" --store \"\$s\" reg $action -"
   row "reg $action -: refused, naming why" 1 "$action takes a file: a store's copy is a database, not a stream" '[ ! -e ./- ]'
 done
+cmd='"$tool" --store "$work/none.db" call Corvane.Tarnel scramb abc && echo "print 1" | "$tool" --store "$work/none.db" shell'
+row "Tarnel and a session that never touch the registry make no store" 0 'scramb = String "bac"' '[ ! -e "$work/none.db" ]'
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&

@@ -111,8 +111,10 @@ class CORVANE_API Key {
                                             ValueType type = ValueType::kString);
   [[nodiscard]] std::error_code WriteDword(std::string_view name, uint32_t value);
   [[nodiscard]] std::error_code WriteQword(std::string_view name, uint64_t value);
-  [[nodiscard]] std::error_code WriteBinary(std::string_view name, const std::vector<uint8_t>& bytes);
-  [[nodiscard]] std::error_code WriteMultiString(std::string_view name, const std::vector<std::string>& texts);
+  [[nodiscard]] std::error_code WriteBinary(std::string_view name,
+                                            const std::vector<uint8_t>& bytes);
+  [[nodiscard]] std::error_code WriteMultiString(std::string_view name,
+                                                 const std::vector<std::string>& texts);
 
   // The subkeys' names and the values' names and types, as the registry enumerates them.
   std::vector<std::string> Subkeys(std::error_code& ec) const;
