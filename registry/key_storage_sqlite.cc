@@ -14,6 +14,7 @@
 #include <thread>
 #include <utility>
 
+#include "corvane/messages.h"
 #include "corvane/types.h"
 
 namespace corvane::registry {
@@ -632,10 +633,9 @@ Result SqliteStorage::SetUp() {
     // shown, exported and copied elsewhere; writes wait for room (the next process upgrades).
     read_only_ = true;
     write_refusal_ = kDiskFull;
-    std::fprintf(stderr,
-                 "corvane: registry store %s stays at version %lld: there is no room to upgrade"
-                 " it (%s); it is read as it is, and writes answer 112\n",
-                 path_.c_str(), static_cast<long long>(facts.version), reason.c_str());
+    SayMessage("corvane: registry store " + path_ + " stays at version " +
+               std::to_string(facts.version) + ": there is no room to upgrade it (" + reason +
+               "); it is read as it is, and writes answer 112");
     return kSuccess;
   }
   health_ = Refuse(ResultOfSqlite(rc), reason.c_str());
@@ -643,7 +643,7 @@ Result SqliteStorage::SetUp() {
 }
 
 Result SqliteStorage::Refuse(Result result, const char* reason) {
-  std::fprintf(stderr, "corvane: registry store %s cannot be used: %s\n", path_.c_str(), reason);
+  SayMessage("corvane: registry store " + path_ + " cannot be used: " + reason);
   return result;
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "corvane/messages.h"
 #include "corvane/store.h"
 #include "registry/key_storage_sqlite.h"
 #include "registry/registry_store.h"
@@ -101,6 +102,21 @@ std::string RegistryStore::DefaultPath() {
 
 std::unique_ptr<RegistryApi> OpenStore(const std::string& path) {
   return RegistryStore::Open(path);
+}
+
+std::unique_ptr<RegistryApi> OpenStore(const std::string& path, std::error_code& ec,
+                                       std::string* why) {
+  std::string said;
+  std::unique_ptr<RegistryStore> store;
+  {
+    const MessageCapture capture(&said);
+    store = RegistryStore::Open(path);
+    ec = MakeError(store->health());
+  }
+  if (!ec) return store;
+  while (!said.empty() && said.back() == '\n') said.pop_back();
+  if (why != nullptr) *why = said.empty() ? ec.message() : said;
+  return nullptr;
 }
 
 std::string DefaultStorePath() {

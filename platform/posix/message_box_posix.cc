@@ -5,6 +5,7 @@
 #include <string>
 
 #include "corvane/message_box.h"
+#include "corvane/messages.h"
 
 namespace corvane::platform {
 namespace {
@@ -12,8 +13,9 @@ namespace {
 class StandardErrorBox final : public ModalBox {
  public:
   void Show(StringView prompt) override {
-    // The caption on a line of its own, then the prompt exactly as given.
-    std::fprintf(stderr, "Corvane\n%s\n", rt::ToUtf8(prompt).c_str());
+    // The caption on a line of its own, then the prompt exactly as given, where the library's
+    // messages go (standard error, or the host's sink).
+    SayMessage("Corvane\n" + rt::ToUtf8(prompt));
   }
 };
 

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <string>
 
+#include "corvane/messages.h"
+#include "corvane/store.h"
 #include "registry/key_storage_sqlite.h"
 #include "registry/registry_store.h"
 #include "regtool/store_maintenance.h"
@@ -115,6 +117,25 @@ TEST(RegistryStore, AStoreThatCannotBeUsedAnswersEveryCallAndIsLeftAlone) {
     store.reset();
     EXPECT_EQ(ReadFile(row.path), before) << "nothing overwritten";
   }
+  // A host that wants to know: why, without a word on standard error; and the messages taken.
+  for (const Row& row : {rows[0], rows[1]}) {
+    SCOPED_TRACE(row.name);
+    std::error_code ec;
+    std::string why;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(OpenStore(row.path, ec, &why), nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(ec, MakeError(row.expected));
+    EXPECT_NE(why.find(row.path), std::string::npos) << why;
+  }
+  std::string taken;
+  SetMessageSink([](const char* message, void* into) { *static_cast<std::string*>(into) += message; },
+                 &taken);
+  ::testing::internal::CaptureStderr();
+  RegistryStore::Open(not_a_database).reset();
+  RestoreStandardErrorMessages();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_NE(taken.find(not_a_database + " cannot be used"), std::string::npos) << taken;
   if (::geteuid() != 0) {  // root writes through any mode
     ::testing::internal::CaptureStderr();
     auto store = RegistryStore::Open(read_only);

@@ -12,6 +12,7 @@
 #include "corvane/factory.h"
 #include "corvane/key.h"
 #include "corvane/message_box.h"
+#include "corvane/messages.h"
 #include "corvane/registry.h"
 #include "corvane/registry_api.h"
 #include "corvane/status.h"
