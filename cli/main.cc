@@ -202,6 +202,18 @@ int TakeCallOptions(CallRequest& request, std::string* store) {
   return 0;
 }
 
+// The ANSI code page is chosen before anything converts with it; a CORVANE_CODEPAGE that names
+// none is a bad command line (2).
+int ChooseCodePage() {
+  try {
+    corvane::AnsiCodePage();
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "corvane: %s\n", e.what());
+    return 2;
+  }
+  return 0;
+}
+
 // The tool's version, and the library's it runs with where that differs.
 std::string VersionLine() {
   return std::string("corvane ") + CORVANE_VERSION +
@@ -246,14 +258,7 @@ int main(int argc, char** argv) {
     return Usage(app, e.what());
   }
 
-  // The ANSI code page is chosen before anything converts with it; a CORVANE_CODEPAGE that names
-  // none is a bad command line.
-  try {
-    corvane::AnsiCodePage();
-  } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "corvane: %s\n", e.what());
-    return 2;
-  }
+  if (const int usage = ChooseCodePage(); usage != 0) return usage;
   // Out of memory anywhere is said, and ends the command with 1; a write under way is rolled
   // back, so the store stays as it was.
   if (call->parsed())
