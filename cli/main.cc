@@ -214,6 +214,14 @@ int ChooseCodePage() {
   return 0;
 }
 
+// --store in every subcommand's own options (and its help), beside the tool's.
+void AddStoreEverywhere(CLI::App& app, std::string& store) {
+  for (CLI::App* sub : app.get_subcommands({})) {
+    sub->add_option("--store", store, "the registry store file to use (Linux)");
+    AddStoreEverywhere(*sub, store);
+  }
+}
+
 // The tool's version, and the library's it runs with where that differs.
 std::string VersionLine() {
   return std::string("corvane ") + CORVANE_VERSION +
@@ -244,6 +252,7 @@ int main(int argc, char** argv) {
   shell->add_option("FILE", script, "a file of statements (default: the terminal or stdin)");
   RegRequest reg;
   CLI::App* reg_app = AddRegCommand(app, reg);
+  AddStoreEverywhere(app, store);
 
   try {
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend() - 1);
