@@ -5,6 +5,8 @@
 // line that hands its parameters to one of the Early* helpers in table order.
 #pragma once
 
+#include <ocidl.h>
+
 #include <atomic>
 
 #include "automation/com_owners.h"
@@ -20,7 +22,7 @@ extern std::atomic<long> g_object_count;
 extern std::atomic<long> g_lock_count;
 
 template <class Derived, class Interface, class Core>
-class CoObject : public Interface, public ISupportErrorInfo {
+class CoObject : public Interface, public ISupportErrorInfo, public IProvideClassInfo2 {
  public:
   explicit CoObject(const server::ClassInfo& cls) : cls_(cls), iid_(ParseGuid(cls.interface_id)) {
     ++g_object_count;
@@ -37,6 +39,9 @@ class CoObject : public Interface, public ISupportErrorInfo {
       *object = static_cast<Interface*>(this);
     } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
       *object = static_cast<ISupportErrorInfo*>(this);
+    } else if (IsEqualIID(riid, IID_IProvideClassInfo) ||
+               IsEqualIID(riid, IID_IProvideClassInfo2)) {
+      *object = static_cast<IProvideClassInfo2*>(this);
     } else {
       *object = nullptr;
       return E_NOINTERFACE;
@@ -73,6 +78,17 @@ class CoObject : public Interface, public ISupportErrorInfo {
   // ISupportErrorInfo
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
     return IsEqualIID(riid, iid_) ? S_OK : S_FALSE;
+  }
+
+  // IProvideClassInfo2: the class itself (its coclass in the type library), for hosts that ask
+  // an object what class it is; it has no outgoing interface, so the default source is none.
+  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override {
+    return GetClassTypeInfo(cls_, info);
+  }
+  HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override {
+    if (guid == nullptr) return E_POINTER;
+    *guid = GUID_NULL;
+    return kind == GUIDKIND_DEFAULT_SOURCE_DISP_IID ? S_OK : E_INVALIDARG;
   }
 
  protected:

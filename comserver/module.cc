@@ -56,4 +56,12 @@ HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo
   return library->GetTypeInfoOfGuid(ParseGuid(cls.interface_id), info);
 }
 
+HRESULT GetClassTypeInfo(const server::ClassInfo& cls, ITypeInfo** info) {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  ITypeLib* library = LoadOwnTypeLib();
+  if (library == nullptr) return TYPE_E_CANTLOADLIBRARY;
+  return library->GetTypeInfoOfGuid(ParseGuid(cls.class_id), info);
+}
+
 }  // namespace corvane::win32

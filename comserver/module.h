@@ -27,5 +27,7 @@ GUID ParseGuid(const char* text);
 
 // The ITypeInfo of the class's interface, from the library embedded in the module.
 HRESULT GetInterfaceTypeInfo(const server::ClassInfo& cls, UINT index, ITypeInfo** info);
+// The type information of the class itself (its coclass).
+HRESULT GetClassTypeInfo(const server::ClassInfo& cls, ITypeInfo** info);
 
 }  // namespace corvane::win32

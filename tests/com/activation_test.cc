@@ -109,6 +109,28 @@ TEST(Activation, CreatesEveryClassByProgIdAndByClassId) {
     ComPtr<IUnknown> unknown;
     EXPECT_EQ(object->QueryInterface(IID_IPersist, reinterpret_cast<void**>(unknown.put())),
               E_NOINTERFACE);
+    // The object says its class: the coclass, by name and identifier, with no source interface.
+    ComPtr<IProvideClassInfo2> provides;
+    ASSERT_EQ(
+        object->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(provides.put())),
+        S_OK);
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(provides->GetClassInfo(coclass.put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+    EXPECT_TRUE(IsEqualCLSID(attr->guid, by_text));
+    coclass->ReleaseTypeAttr(attr);
+    UniqueBstr name;
+    ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(ToWide(name.get()), std::wstring(row.name));
+    GUID source{};
+    EXPECT_EQ(provides->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_TRUE(IsEqualGUID(source, GUID_NULL));
+    EXPECT_EQ(provides->GetGUID(99, &source), E_INVALIDARG);
+    ComPtr<IProvideClassInfo> plain;
+    EXPECT_EQ(object->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(plain.put())),
+              S_OK);
   }
 }
 
