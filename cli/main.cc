@@ -214,6 +214,21 @@ int ChooseCodePage() {
   return 0;
 }
 
+// The tool's --json, given before the subcommand: for call and reg query. 0, or 2 after saying
+// that the command prints no JSON.
+int TakeJson(bool json, bool call, CallRequest& request, RegRequest& reg) {
+  if (!json) return 0;
+  if (call) {
+    request.json = true;
+  } else if (reg.action == "query") {
+    reg.json = true;
+  } else {
+    std::fprintf(stderr, "corvane: --json is for call and reg query\n");
+    return 2;
+  }
+  return 0;
+}
+
 // --store in every subcommand's own options (and its help), beside the tool's.
 void AddStoreEverywhere(CLI::App& app, std::string& store) {
   for (CLI::App* sub : app.get_subcommands({})) {
@@ -245,6 +260,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", VersionLine(), "print the version and exit");
   std::string store;
   app.add_option("--store", store, "the registry store file to use (Linux)");
+  bool json = false;
+  app.add_flag("--json", json, "print JSON, for call and reg query (also after the subcommand)");
   CallRequest call_request;
   CLI::App* call = AddCallCommand(app, call_request);
   std::string script;
@@ -270,6 +287,9 @@ int main(int argc, char** argv) {
   if (const int usage = ChooseCodePage(); usage != 0) return usage;
   // Out of memory anywhere is said, and ends the command with 1; a write under way is rolled
   // back, so the store stays as it was.
+  for (CLI::App* sub : reg_app->get_subcommands())
+    reg.action = sub->get_name();
+  if (const int usage = TakeJson(json, call->parsed(), call_request, reg); usage != 0) return usage;
   if (call->parsed())
     if (const int usage = TakeCallOptions(call_request, &store); usage != 0) return usage;
   try {
@@ -279,8 +299,6 @@ int main(int argc, char** argv) {
       return AfterClasses(RunCall(call_request.class_name, call_request.method_name,
                                   call_request.args, call_request.json));
     if (shell->parsed()) return AfterClasses(RunShell(script));
-    for (CLI::App* sub : reg_app->get_subcommands())
-      reg.action = sub->get_name();
     return RunReg(reg);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "corvane: out of memory; nothing more was done\n");

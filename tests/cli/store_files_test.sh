@@ -164,6 +164,10 @@ for action in dump restore; do
 done
 cmd='"$tool" --store "$work/none.db" call Corvane.Tarnel scramb abc && echo "print 1" | "$tool" --store "$work/none.db" shell'
 row "Tarnel and a session that never touch the registry make no store" 0 'scramb = String "bac"' '[ ! -e "$work/none.db" ]'
+cmd='"$tool" --json --store "$work/after.db" reg query "HKCU\\Software\\After"'
+row "--json before the subcommand" 0 '^{"key": "HKEY_CURRENT_USER\\\\Software\\\\After"' true
+cmd='"$tool" --json --store "$work/after.db" reg check'
+row "--json where a command prints none" 2 "--json is for call and reg query" true
 # Numbers: decimal, or 0x hex; no octal, sign or blank.
 for data in 010:0xa 0X1F:0x1f 18446744073709551615:0xffffffffffffffff; do
   cmd="\"\$tool\" --store \"\$s\" reg add 'HKCU\\Software\\N' --value n --type REG_QWORD --data ${data%%:*} &&
