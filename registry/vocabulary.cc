@@ -198,7 +198,8 @@ std::string Utf8With(StringView name, Byte byte) {
 
 String FromStoredUtf8(std::string_view utf8) {
   String whole = rt::FromUtf8(utf8);
-  if (rt::ToUtf8(whole) == utf8) return whole;
+  // The decoder gives U+FFFD only for what is not UTF-8 (or a U+FFFD the text holds).
+  if (whole.find(u'\uFFFD') == String::npos || rt::ToUtf8(whole) == utf8) return whole;
   String out;
   for (size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
